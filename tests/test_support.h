@@ -1,0 +1,56 @@
+#pragma once
+
+#include "ui/form1.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStringList>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace testing_support {
+
+// Keeps every message the window shows, instead of opening a box.
+class RecordingSink : public gompertz::ui::MessageSink {
+  public:
+    explicit RecordingSink(QStringList* messages) : messages_(messages) {}
+    void show(const QString& text) override { messages_->append(text); }
+
+  private:
+    QStringList* messages_;
+};
+
+// A shown, active window whose messages are recorded.
+struct Window {
+    std::unique_ptr<gompertz::ui::Form1> form;
+    QStringList messages;
+
+    Window();
+    const gompertz::FitState& state() const { return form->fitState(); }
+
+    template <typename T = QWidget> T* get(const QString& name) const {
+        auto* widget = form->findChild<T*>(name);
+        Q_ASSERT_X(widget, "Window::get", qPrintable(name));
+        return widget;
+    }
+    QLineEdit* box(const QString& name) const { return get<QLineEdit>(name); }
+    QString caption(const QString& name) const;
+
+    void activate();
+    void click(const QString& name);
+    // Replaces a text box's text by typing, as a user does after selecting it.
+    void type(const QString& name, const QString& text);
+    void typeAndPress(const QString& name, const QString& text, Qt::Key key);
+    void enterPoints(const std::vector<std::pair<QString, QString>>& rows);
+    void showGraph(const std::vector<std::pair<QString, QString>>& rows);
+};
+
+QColor baseColour(const QWidget* box);
+QColor pixel(QWidget* widget, int x, int y);
+
+} // namespace testing_support

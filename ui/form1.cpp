@@ -1,0 +1,188 @@
+#include "form1.h"
+
+#include "data/data_file.h"
+#include "graph_box.h"
+#include "model/descent.h"
+#include "model/errors.h"
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace gompertz::ui {
+
+namespace {
+
+bool isEnter(const QKeyEvent* key) {
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
+// A focus change to another control of this window; the window losing
+// activation or a popup opening is not one.
+bool movesToAnotherControl(const QFocusEvent* focus) {
+    return focus->reason() != Qt::ActiveWindowFocusReason &&
+           focus->reason() != Qt::PopupFocusReason;
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent) : QWidget(parent), messages_(std::make_unique<MessageBoxSink>(this)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Ajuste de Curvas Gompertz."));
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.25);
+    setFont(font);
+    resize(724, 691);
+    createTable();
+    createGraphArea();
+    createParameterPanel();
+    createStepPanel();
+    createFileButtons();
+    setTabOrderAsDesigned();
+    connectHandlers();
+    load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::setMessageSink(std::unique_ptr<MessageSink> sink) {
+    messages_ = std::move(sink);
+}
+
+void Form1::showMessage(const QString& text) {
+    messages_->show(text);
+}
+
+void Form1::connectHandlers() {
+    connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Recuperar, &QPushButton::clicked, this, &Form1::Recuperar_Click);
+    connect(graf, &GraphBox::clicked, this, &Form1::graf_Click);
+    connect(paso, &QPushButton::clicked, this, &Form1::paso_Click);
+    connect(paso3, &QPushButton::clicked, this, [this] { runBatchClick(100); });
+    connect(paso4, &QPushButton::clicked, this, [this] { runBatchClick(10000); });
+    for (ParameterEditor& editor : editors_) {
+        connect(editor.bar, &QScrollBar::valueChanged, this,
+                [this, &editor] { scrollChanged(editor); });
+    }
+}
+
+// Start-up: the defaults, the table view, and busy cleared last.
+void Form1::load() {
+    state_.busy = kTrue;
+    state_.tableMode = kTrue;
+    graf->setBackground(plot::kLightGreen);
+    state_.a = 5.0;
+    state_.c = 1.0;
+    CSCR->setValue(10);
+    LSCR->setValue(-50);
+    state_.t0 = 0.0;
+    state_.yTop = 10.0;
+    for (QWidget* widget : graphControls()) {
+        widget->hide();
+    }
+    state_.busy = kFalse;
+}
+
+void Form1::Command5_Click() {
+    if (state_.tableMode == kTrue) {
+        capturar();
+        if (state_.pointCount == 0) {
+            showMessage(QStringLiteral("no hay datos introducidos"));
+            return;
+        }
+        state_.tableMode = kFalse;
+        Command5->setText(QStringLiteral("Tabla"));
+        setGraphViewVisible(true);
+        capturar();
+        trapped([this] {
+            computeYMean(state_);
+            pintar();
+        });
+    } else {
+        state_.tableMode = kTrue;
+        Command5->setText(QStringLiteral("Gráfica"));
+        setGraphViewVisible(false);
+    }
+}
+
+void Form1::graf_Click() {
+    state_.busy = kTrue;
+    trapped([this] { pintar(); });
+}
+
+QLineEdit* Form1::cell(data::Column column, int row) const {
+    return column == data::Column::X ? xv_.at(row) : yv_.at(row);
+}
+
+std::string Form1::text(data::Column column, int row) const {
+    return cell(column, row)->text().toStdString();
+}
+
+void Form1::setText(data::Column column, int row, const std::string& text) {
+    cell(column, row)->setText(QString::fromStdString(text));
+}
+
+void Form1::setBackground(data::Column column, int row, data::CellColour colour) {
+    QLineEdit* box = cell(column, row);
+    QPalette palette = box->palette();
+    const plot::Rgb rgb = colour == data::CellColour::White ? plot::kWhite : plot::kLightGrey;
+    palette.setColor(QPalette::Base, toQColor(rgb));
+    box->setPalette(palette);
+}
+
+void Form1::capturar() {
+    data::capturar(state_, *this);
+}
+
+void Form1::Command1_Click() {
+    if (const auto problem = data::guardar(state_, *this, data::kDataFileName)) {
+        showMessage(QString::fromStdString(*problem));
+    }
+}
+
+void Form1::Recuperar_Click() {
+    if (const auto problem = data::recuperar(*this, data::kDataFileName)) {
+        showMessage(QString::fromStdString(*problem));
+    }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->text() == QLatin1String(".")) {
+            for (int i = 0; i < data::kRows; ++i) {
+                if (watched == xv_[i] || watched == yv_[i]) {
+                    // Warned, not refused: the period is typed once the box closes.
+                    showMessage(QStringLiteral("Utilice la coma"));
+                }
+            }
+        } else if (isEnter(key)) {
+            if (ParameterEditor* editor = editorOfBox(watched); editor && state_.busy != kTrue) {
+                commitEditor(*editor);
+            }
+        }
+    } else if (event->type() == QEvent::FocusOut) {
+        if (ParameterEditor* editor = editorOfBox(watched);
+            editor && movesToAnotherControl(static_cast<QFocusEvent*>(event)) &&
+            state_.busy != kTrue) {
+            commitEditor(*editor);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+ParameterEditor* Form1::editorOfBox(QObject* object) {
+    for (ParameterEditor& editor : editors_) {
+        if (editor.box == object) {
+            return &editor;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace gompertz::ui

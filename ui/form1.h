@@ -1,0 +1,154 @@
+#pragma once
+
+#include "data/capture.h"
+#include "messages.h"
+#include "model/fit_state.h"
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+
+namespace gompertz::ui {
+
+class GraphBox;
+class MathPicture;
+
+// One parameter's scroll bar and text box. The parameter is
+// position / divisor + offset; the position is nearest(parameter * divisor
+// - offset * divisor).
+struct ParameterEditor {
+    QScrollBar* bar = nullptr;
+    QLineEdit* box = nullptr;
+    double FitState::*parameter = nullptr;
+    double divisor = 1.0;
+    double offset = 0.0;
+    // After a failed commit, the rate's editor goes on with its own sequence.
+    bool resumesAfterRecovery = false;
+};
+
+// The one window: the data table, the graph, the fitting controls and the
+// parameter editors, and the one fit state they all work on.
+class Form1 : public QWidget, private data::CellTable {
+    Q_OBJECT
+  public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    const FitState& fitState() const { return state_; }
+    void setMessageSink(std::unique_ptr<MessageSink> sink);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // Layout.
+    void createTable();
+    void createGraphArea();
+    void createParameterPanel();
+    void createStepPanel();
+    void createFileButtons();
+    void setTabOrderAsDesigned();
+    void connectHandlers();
+    std::vector<QWidget*> graphControls() const;
+    void setGraphViewVisible(bool graphView);
+
+    // Start-up and views.
+    void load();
+    void Command5_Click();
+    void graf_Click();
+
+    // Table and file.
+    std::string text(data::Column column, int row) const override;
+    void setText(data::Column column, int row, const std::string& text) override;
+    void setBackground(data::Column column, int row, data::CellColour colour) override;
+    QLineEdit* cell(data::Column column, int row) const;
+    void capturar();
+    void Command1_Click();
+    void Recuperar_Click();
+
+    // Fitting.
+    void paso_Click();
+    void runBatchClick(int maxSteps);
+    double readStepSize();
+    FixFlags fixFlags() const;
+    void showReadouts();
+    void colourErrorBox();
+    void writeEditors();
+    void pintar();
+    void pinter();
+
+    // Parameter editors.
+    void scrollChanged(ParameterEditor& editor);
+    void commitEditor(ParameterEditor& editor);
+    void writeEditorPosition(const ParameterEditor& editor);
+    ParameterEditor* editorOfBox(QObject* object);
+
+    // Errors.
+    void trapped(const std::function<void()>& action);
+    void desbord();
+    void resetEditors();
+    void clearReadouts();
+    void showMessage(const QString& text);
+
+    FitState state_;
+    std::unique_ptr<MessageSink> messages_;
+
+    std::array<QLineEdit*, data::kRows> xv_{};
+    std::array<QLineEdit*, data::kRows> yv_{};
+    QLabel* Label11 = nullptr;
+    QLabel* Label12 = nullptr;
+
+    GraphBox* graf = nullptr;
+    QLabel* Final = nullptr;
+    QLabel* inicio = nullptr;
+    QLabel* Minimo = nullptr;
+    QLabel* maximo = nullptr;
+    QLabel* Label14 = nullptr;
+
+    MathPicture* funcion = nullptr;
+    QLabel* Para = nullptr;
+    MathPicture* Picture1 = nullptr;
+    MathPicture* Picture2 = nullptr;
+    MathPicture* Picture3 = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QCheckBox* Check2 = nullptr;
+    QCheckBox* Check3 = nullptr;
+    QScrollBar* LSCR = nullptr;
+    QLineEdit* Lval = nullptr;
+    QScrollBar* CSCR = nullptr;
+    QLineEdit* Cval = nullptr;
+    QScrollBar* TSCR = nullptr;
+    QLineEdit* Tval = nullptr;
+
+    QLabel* Label1 = nullptr;
+    QPushButton* paso = nullptr;
+    QPushButton* paso3 = nullptr;
+    QPushButton* paso4 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLineEdit* label9 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLineEdit* label10 = nullptr;
+
+    QPushButton* Command1 = nullptr;
+    QPushButton* Recuperar = nullptr;
+    QPushButton* Command5 = nullptr;
+
+    std::array<ParameterEditor, 3> editors_{};
+};
+
+} // namespace gompertz::ui

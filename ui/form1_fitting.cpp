@@ -1,0 +1,246 @@
+// Descent steps, drawing, the parameter editors and the overflow recovery.
+#include "form1.h"
+
+#include "graph_box.h"
+#include "model/checked.h"
+#include "model/descent.h"
+#include "model/errors.h"
+#include "model/number_text.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace gompertz::ui {
+namespace {
+
+QString numberText(double value) {
+    return QString::fromStdString(formatNumber(value));
+}
+
+std::int16_t checkValue(const QCheckBox* box) {
+    switch (box->checkState()) {
+    case Qt::Unchecked:
+        return 0;
+    case Qt::Checked:
+        return 1;
+    default:
+        return 2; // greyed
+    }
+}
+
+void setBoxColour(QLineEdit* box, plot::Rgb colour) {
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, toQColor(colour));
+    box->setPalette(palette);
+}
+
+// Qt clamps a position silently; a position outside the bar's range is an
+// error here, as it is for a typed value the bar cannot show.
+void setPosition(QScrollBar* bar, std::int16_t position) {
+    if (position < bar->minimum() || position > bar->maximum()) {
+        throw RuntimeError("Invalid property value");
+    }
+    bar->setValue(position);
+}
+
+double parameterAt(const ParameterEditor& editor, int position) {
+    return checked(checked(position / editor.divisor) + editor.offset);
+}
+
+std::int16_t positionOf(const ParameterEditor& editor, double value) {
+    return nearest(checked(checked(value * editor.divisor) - editor.offset * editor.divisor));
+}
+
+} // namespace
+
+void Form1::trapped(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const RuntimeError&) {
+        desbord();
+    }
+}
+
+FixFlags Form1::fixFlags() const {
+    return FixFlags{checkValue(Check1), checkValue(Check2), checkValue(Check3)};
+}
+
+double Form1::readStepSize() {
+    const double step = parseNumber(Text1->text().toStdString());
+    Text1->setText(numberText(step));
+    return step;
+}
+
+void Form1::showReadouts() {
+    label10->setText(numberText(normalisedError(state_)));
+    Label6->setText(numberText(state_.gradA));
+    Label7->setText(numberText(state_.gradC));
+    Label8->setText(numberText(state_.gradT0));
+    label9->setText(numberText(state_.sqError));
+}
+
+void Form1::colourErrorBox() {
+    setBoxColour(label10, errorGrew(state_) ? plot::kMagenta : plot::kWhite);
+}
+
+void Form1::clearReadouts() {
+    Label6->clear();
+    Label7->clear();
+    Label8->clear();
+    label9->clear();
+    label10->clear();
+}
+
+void Form1::writeEditorPosition(const ParameterEditor& editor) {
+    setPosition(editor.bar, positionOf(editor, state_.*editor.parameter));
+}
+
+void Form1::writeEditors() {
+    for (const ParameterEditor& editor : editors_) {
+        editor.box->setText(numberText(state_.*editor.parameter));
+        writeEditorPosition(editor);
+    }
+}
+
+void Form1::paso_Click() {
+    trapped([this] {
+        if (state_.busy == kTrue) {
+            return;
+        }
+        state_.busy = kTrue;
+        beginEvaluation(state_);
+        const double step = readStepSize();
+        accumulateSums(state_, fixFlags());
+        showReadouts();
+        colourErrorBox();
+        applyUpdate(state_, step);
+        writeEditors();
+        pinter();
+    });
+}
+
+// Nothing is drawn or written while the batch runs; the controls show its
+// outcome once it ends.
+void Form1::runBatchClick(int maxSteps) {
+    trapped([this, maxSteps] {
+        if (state_.busy == kTrue) {
+            return;
+        }
+        state_.busy = kTrue;
+        setBoxColour(label10, plot::kWhite);
+        state_.prevSqError = state_.sqError; // the reference for the whole batch
+        const double step = readStepSize();
+        const BatchResult result = runBatch(state_, fixFlags(), step, maxSteps);
+        if (result.stoppedOnGrowth) {
+            setBoxColour(label10, plot::kMagenta);
+        }
+        showReadouts();
+        writeEditors();
+        pinter();
+    });
+}
+
+void Form1::pintar() {
+    graf->clear();
+    plot::Picture& picture = graf->picture();
+    plot::drawCurve(state_, picture, plot::SampleTest::AbsBelow10);
+    picture.drawWidth = 4;
+    plot::drawData(state_, picture);
+    beginEvaluation(state_);
+    accumulateSums(state_, fixFlags());
+    showReadouts();
+    colourErrorBox();
+    state_.busy = kFalse;
+}
+
+void Form1::pinter() {
+    graf->clear();
+    plot::Picture& picture = graf->picture();
+    plot::drawCurve(state_, picture, plot::SampleTest::Below30);
+    picture.drawWidth = 4;
+    plot::drawData(state_, picture);
+    state_.busy = kFalse;
+}
+
+void Form1::scrollChanged(ParameterEditor& editor) {
+    if (state_.busy == kTrue) {
+        return;
+    }
+    state_.busy = kTrue;
+    trapped([this, &editor] {
+        state_.*editor.parameter = parameterAt(editor, editor.bar->value());
+        editor.box->setText(numberText(state_.*editor.parameter));
+        pintar();
+    });
+}
+
+// Enter in, or leaving, a parameter's text box. After a failure the recovery
+// runs; the rate's editor then goes on with the steps after the one that
+// failed, which with the defaults back in place rewrite "1" and redraw.
+void Form1::commitEditor(ParameterEditor& editor) {
+    state_.busy = kTrue;
+    double& parameter = state_.*editor.parameter;
+    const std::array<std::function<void()>, 4> steps = {
+        [&] { parameter = parseNumber(editor.box->text().toStdString()); },
+        [&] { editor.box->setText(numberText(parameter)); },
+        [&] { writeEditorPosition(editor); },
+        [&] { pintar(); },
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        try {
+            steps[i]();
+        } catch (const RuntimeError&) {
+            desbord();
+            if (!editor.resumesAfterRecovery) {
+                return;
+            }
+            state_.busy = kTrue;
+            trapped([&] {
+                for (std::size_t next = i + 1; next < steps.size(); ++next) {
+                    steps[next]();
+                }
+            });
+            state_.busy = kFalse;
+            return;
+        }
+    }
+}
+
+void Form1::resetEditors() {
+    state_.a = 5.0;
+    state_.c = 1.0;
+    state_.tableMode = kFalse;
+    setPosition(CSCR, 10);
+    setPosition(LSCR, -50);
+    setPosition(TSCR, 0);
+    state_.t0 = 0.0;
+    Lval->setText(numberText(state_.a));
+    Tval->setText(numberText(state_.t0));
+    Cval->setText(numberText(state_.c));
+}
+
+// Reports the error, puts the default parameters back and leaves the graph
+// view usable. The fix boxes and the step size keep their values.
+void Form1::desbord() {
+    state_.busy = kTrue;
+    showMessage(QStringLiteral("Desbordamiento"));
+    try {
+        resetEditors();
+        Command5->setText(QStringLiteral("Tabla"));
+        setGraphViewVisible(true);
+        capturar();
+        pinter();
+        clearReadouts();
+    } catch (const RuntimeError&) {
+        // The data themselves cannot be drawn even with the defaults.
+        clearReadouts();
+        state_.busy = kFalse;
+        showMessage(QStringLiteral("No se puede dibujar la gráfica con los valores por defecto: "
+                                   "revise los datos de la tabla."));
+    }
+}
+
+} // namespace gompertz::ui
