@@ -38,6 +38,10 @@ xdotool mousemove --window "$window" 250 124 click 1 type '4,8'
 xdotool mousemove --window "$window" 648 100 click 1
 sleep 0.5
 import -window "$window" "$shots/graph-view.png"
+if ! kill -0 "$pid" 2>/dev/null; then
+  echo "the program ended while the graph view was being opened" >&2
+  exit 1
+fi
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 [ -s "$shots/table-view.png" ] && [ -s "$shots/graph-view.png" ]

@@ -2,12 +2,14 @@
 
 #include "ui/form1.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStringList>
+#include <QTest>
 
 #include <memory>
 #include <utility>
@@ -54,3 +56,14 @@ QColor baseColour(const QWidget* box);
 QColor pixel(QWidget* widget, int x, int y);
 
 } // namespace testing_support
+
+// The widget tests run on the offscreen platform whatever the environment
+// says, with the application's title that message boxes carry.
+#define WIDGET_TEST_MAIN(TestClass)                                                                \
+    int main(int argc, char** argv) {                                                              \
+        qputenv("QT_QPA_PLATFORM", "offscreen");                                                   \
+        QApplication app(argc, argv);                                                              \
+        QApplication::setApplicationName(QStringLiteral("Gompertz"));                              \
+        TestClass test;                                                                            \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }

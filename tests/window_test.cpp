@@ -80,8 +80,6 @@ bool near(double expected, double actual) {
 class WindowTest : public QObject {
     Q_OBJECT
   private slots:
-    void initTestCase() { QApplication::setApplicationName(QStringLiteral("Gompertz")); }
-
     void layoutIsAsDesigned() {
         Window w;
         QCOMPARE(w.form->windowTitle(), QStringLiteral("Ajuste de Curvas Gompertz."));
@@ -301,6 +299,15 @@ class WindowTest : public QObject {
         QCOMPARE(graf->grab().toImage(), before);
     }
 
+    void pointsFarOutsideTheBoxAreSkippedByThePainter() {
+        Window w;
+        w.showGraph({{"1e100", "2"}, {"0", "-1e100"}, {"1", "3"}});
+        QVERIFY(w.messages.isEmpty());
+        const QImage image = w.get("graf")->grab().toImage();
+        QCOMPARE(image.size(), QSize(320, 267));
+        QCOMPARE(image.pixelColor(95, 186), kBlue); // (1; 3) at (96, 187)
+    }
+
     void backToTheTableChangesNothingInTheFit() {
         Window w;
         w.showGraph({{"1", "2"}});
@@ -423,5 +430,5 @@ class WindowTest : public QObject {
     }
 };
 
-QTEST_MAIN(WindowTest)
+WIDGET_TEST_MAIN(WindowTest)
 #include "window_test.moc"

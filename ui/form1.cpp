@@ -47,7 +47,11 @@ Form1::Form1(QWidget* parent) : QWidget(parent), messages_(std::make_unique<Mess
     load();
 }
 
-Form1::~Form1() = default;
+// A parameter box that has the focus loses it while the window is torn
+// down; that is no edit to commit.
+Form1::~Form1() {
+    state_.busy = kTrue;
+}
 
 void Form1::setMessageSink(std::unique_ptr<MessageSink> sink) {
     messages_ = std::move(sink);

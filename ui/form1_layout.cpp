@@ -76,6 +76,7 @@ QScrollBar* scrollBar(QWidget* parent, const char* name, int top, int minimum, i
     bar->setRange(minimum, maximum); // before any handler is connected
     bar->setSingleStep(1);
     bar->setPageStep(1);
+    bar->setInvertedControls(false); // Right and Page Up raise the value, as on screen
     bar->setFocusPolicy(Qt::StrongFocus);
     return bar;
 }
