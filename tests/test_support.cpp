@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QTest>
 
+#include <cmath>
+
 namespace testing_support {
 
 Window::Window() : form(std::make_unique<gompertz::ui::Form1>()) {
@@ -68,6 +70,34 @@ QColor baseColour(const QWidget* box) {
 
 QColor pixel(QWidget* widget, int x, int y) {
     return widget->grab().toImage().pixelColor(x, y);
+}
+
+bool looksLike(const QColor& actual, const QColor& expected) {
+    return std::abs(actual.red() - expected.red()) <= 2 &&
+           std::abs(actual.green() - expected.green()) <= 2 &&
+           std::abs(actual.blue() - expected.blue()) <= 2;
+}
+
+Sums sumsFor(const Points& points, const Params& p) {
+    Sums out;
+    for (const auto& [t, y] : points) {
+        const double inner = std::exp(-p.c * (t - p.t0));
+        const double g = std::exp(-inner);
+        const double r = p.a * g - y;
+        out.gradA += 2 * r * g;
+        out.gradC += 2 * r * p.a * g * inner * (t - p.t0);
+        out.gradT0 += 2 * r * p.a * g * inner * -p.c;
+        out.sq += r * r;
+    }
+    return out;
+}
+
+double shown(const Window& w, const QString& name) {
+    return w.caption(name).replace(',', '.').toDouble();
+}
+
+bool near(double expected, double actual, double tolerance) {
+    return std::fabs(expected - actual) <= tolerance * std::max(1.0, std::fabs(expected));
 }
 
 } // namespace testing_support

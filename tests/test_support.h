@@ -54,6 +54,32 @@ struct Window {
 
 QColor baseColour(const QWidget* box);
 QColor pixel(QWidget* widget, int x, int y);
+// Within 2 of each component: the style may shade a box's colour by 1.
+bool looksLike(const QColor& actual, const QColor& expected);
+
+inline const QColor kWhite(255, 255, 255);
+inline const QColor kGrey(192, 192, 192);
+inline const QColor kGreen(0, 255, 0);
+inline const QColor kRed(128, 0, 0);
+inline const QColor kBlue(0, 0, 128);
+inline const QColor kMagenta(128, 0, 128);
+
+using Points = std::vector<std::pair<double, double>>;
+
+struct Params {
+    double a = 5.0, c = 1.0, t0 = 0.0;
+};
+
+// One evaluation of a * exp(-exp(-c (t - t0))) over the points, worked out
+// from the textbook derivatives, independently of the engine.
+struct Sums {
+    double gradA = 0, gradC = 0, gradT0 = 0, sq = 0;
+};
+Sums sumsFor(const Points& points, const Params& p = {});
+
+// A read-out or box text read back as a number.
+double shown(const Window& w, const QString& name);
+bool near(double expected, double actual, double tolerance = 1e-12);
 
 } // namespace testing_support
 
