@@ -7,6 +7,7 @@
 #include <QSaveFile>
 
 #include <charconv>
+#include <system_error>
 
 namespace gompertz::data {
 namespace {
@@ -38,11 +39,12 @@ std::vector<std::string> splitLines(const std::string& bytes) {
 }
 
 // The number a line starts with: blanks skipped, optional sign, digits and a
-// decimal part after a period; 0 when the line starts with no number.
-double prefixValue(const std::string& line) {
+// decimal part after a period. Nothing when the line starts with no digits:
+// such a line does not come from a saved table.
+std::optional<double> prefixValue(const std::string& line) {
     std::size_t pos = line.find_first_not_of(" \t");
     if (pos == std::string::npos) {
-        return 0.0;
+        return std::nullopt;
     }
     std::string number;
     if (line[pos] == '+' || line[pos] == '-') {
@@ -63,8 +65,11 @@ double prefixValue(const std::string& line) {
             break;
         }
     }
-    double value = 0.0; // stays 0 when no number could be read
-    std::from_chars(number.data(), number.data() + number.size(), value);
+    double value = 0.0;
+    const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (result.ec != std::errc()) {
+        return std::nullopt;
+    }
     return value;
 }
 
@@ -154,11 +159,13 @@ std::variant<std::vector<Row>, std::string> parseDataFile(const std::string& byt
     if (lines.empty()) {
         return invalidFile("está vacío");
     }
-    int count = 0;
+    int count = -1;
     try {
-        count = nearest(prefixValue(lines[0]));
+        if (const auto value = prefixValue(lines[0])) {
+            count = nearest(*value);
+        }
     } catch (const RuntimeError&) {
-        count = -1;
+        // beyond the integer range: refused below like any other bad count
     }
     if (count < 0 || count > kRows) {
         return invalidFile("la primera línea debe dar el número de puntos, de 0 a 20");

@@ -15,7 +15,9 @@ Window::Window() : form(std::make_unique<gompertz::ui::Form1>()) {
 
 void Window::activate() {
     form->activateWindow();
-    QTest::qWaitForWindowActive(form.get());
+    if (!QTest::qWaitForWindowActive(form.get())) {
+        qWarning("the window did not become active");
+    }
 }
 
 QString Window::caption(const QString& name) const {

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include <algorithm>
+
 namespace gompertz::ui {
 
 namespace {
@@ -158,13 +160,9 @@ void Form1::Recuperar_Click() {
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->text() == QLatin1String(".")) {
-            for (int i = 0; i < data::kRows; ++i) {
-                if (watched == xv_[i] || watched == yv_[i]) {
-                    // Warned, not refused: the period is typed once the box closes.
-                    showMessage(QStringLiteral("Utilice la coma"));
-                }
-            }
+        if (key->text() == QLatin1String(".") && isTableCell(watched)) {
+            // Warned, not refused: the period is typed once the box closes.
+            showMessage(QStringLiteral("Utilice la coma"));
         } else if (isEnter(key)) {
             if (ParameterEditor* editor = editorOfBox(watched); editor && state_.busy != kTrue) {
                 commitEditor(*editor);
@@ -178,6 +176,11 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool Form1::isTableCell(const QObject* object) const {
+    return std::ranges::find(xv_, object) != xv_.end() ||
+           std::ranges::find(yv_, object) != yv_.end();
 }
 
 ParameterEditor* Form1::editorOfBox(QObject* object) {

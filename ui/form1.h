@@ -3,6 +3,7 @@
 #include "data/capture.h"
 #include "messages.h"
 #include "model/fit_state.h"
+#include "plot/plot.h"
 
 #include <QWidget>
 
@@ -83,6 +84,7 @@ class Form1 : public QWidget, private data::CellTable {
     void showReadouts();
     void colourErrorBox();
     void writeEditors();
+    void drawGraph(plot::SampleTest sampleTest);
     void pintar();
     void pinter();
 
@@ -90,6 +92,7 @@ class Form1 : public QWidget, private data::CellTable {
     void scrollChanged(ParameterEditor& editor);
     void commitEditor(ParameterEditor& editor);
     void writeEditorPosition(const ParameterEditor& editor);
+    bool isTableCell(const QObject* object) const;
     ParameterEditor* editorOfBox(QObject* object);
 
     // Errors.

@@ -143,12 +143,18 @@ void Form1::runBatchClick(int maxSteps) {
     });
 }
 
-void Form1::pintar() {
+// The curve in thin dots, then the data in wide ones. What is set stays in
+// the picture, so an error part-way leaves the drawing as far as it got.
+void Form1::drawGraph(plot::SampleTest sampleTest) {
     graf->clear();
     plot::Picture& picture = graf->picture();
-    plot::drawCurve(state_, picture, plot::SampleTest::AbsBelow10);
+    plot::drawCurve(state_, picture, sampleTest);
     picture.drawWidth = 4;
     plot::drawData(state_, picture);
+}
+
+void Form1::pintar() {
+    drawGraph(plot::SampleTest::AbsBelow10);
     beginEvaluation(state_);
     accumulateSums(state_, fixFlags());
     showReadouts();
@@ -157,11 +163,7 @@ void Form1::pintar() {
 }
 
 void Form1::pinter() {
-    graf->clear();
-    plot::Picture& picture = graf->picture();
-    plot::drawCurve(state_, picture, plot::SampleTest::Below30);
-    picture.drawWidth = 4;
-    plot::drawData(state_, picture);
+    drawGraph(plot::SampleTest::Below30);
     state_.busy = kFalse;
 }
 
@@ -198,12 +200,11 @@ void Form1::commitEditor(ParameterEditor& editor) {
                 return;
             }
             state_.busy = kTrue;
-            trapped([&] {
+            trapped([&] { // ends with busy cleared, by the redraw or the recovery
                 for (std::size_t next = i + 1; next < steps.size(); ++next) {
                     steps[next]();
                 }
             });
-            state_.busy = kFalse;
             return;
         }
     }
