@@ -98,6 +98,9 @@ class WindowTest : public QObject {
             {"xv_19", ""}};
         for (const auto& [name, text] : captions) {
             QCOMPARE(w.caption(name), text);
+            if (auto* label = qobject_cast<QLabel*>(w.get(name)); label && !text.isEmpty()) {
+                QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(name)); // not cut
+            }
         }
         // Twips at 15 to a pixel.
         QCOMPARE(w.get("xv_19")->geometry(), QRect(24, 656, 129, 25));

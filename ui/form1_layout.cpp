@@ -43,6 +43,12 @@ QLabel* label(QWidget* parent, const char* name, int left, int top, int width, i
     if (pointSize > 0.0) {
         widget->setFont(designFont(pointSize));
     }
+    // The fallback font can be wider than the designed one: a caption keeps
+    // its place but is never cut off.
+    const int textWidth = widget->sizeHint().width();
+    if (!caption.isEmpty() && textWidth > widget->width()) {
+        widget->resize(textWidth, widget->height());
+    }
     return widget;
 }
 
