@@ -128,19 +128,14 @@ void beginEvaluation(FitState& s) {
 void accumulateSums(FitState& s, const FixFlags& fix) {
     const FastEvaluation evaluation(s, fix);
     Sums sums{s.gradA, s.gradC, s.gradT0, s.sqError};
-    const int last = s.pointCount - 1; // fixed before the loop starts
-    int index = 0;
     const auto writeBack = [&] {
         s.gradA = sums.gradA;
         s.gradC = sums.gradC;
         s.gradT0 = sums.gradT0;
         s.sqError = sums.sqError;
-        s.pointIndex = static_cast<std::int16_t>(index);
     };
     try {
-        for (; index <= last; ++index) {
-            evaluation.addPoint(sums, xAt(s, index), yAt(s, index));
-        }
+        forEachPoint(s, [&](double x, double y) { evaluation.addPoint(sums, x, y); });
     } catch (const RuntimeError&) {
         writeBack();
         throw;
