@@ -98,7 +98,7 @@ class Form1 : public QWidget, private data::CellTable {
     // Errors.
     void trapped(const std::function<void()>& action);
     void desbord();
-    void resetEditors();
+    void restoreDefaults();
     void clearReadouts();
     void showMessage(const QString& text);
 

@@ -210,7 +210,9 @@ void Form1::commitEditor(ParameterEditor& editor) {
     }
 }
 
-void Form1::resetEditors() {
+// The start-up parameters in the fit state, the bars and the boxes, and the
+// graph view marked as shown, in the order the recovery sets them.
+void Form1::restoreDefaults() {
     state_.a = 5.0;
     state_.c = 1.0;
     state_.tableMode = kFalse;
@@ -229,7 +231,7 @@ void Form1::desbord() {
     state_.busy = kTrue;
     showMessage(QStringLiteral("Desbordamiento"));
     try {
-        resetEditors();
+        restoreDefaults();
         Command5->setText(QStringLiteral("Tabla"));
         setGraphViewVisible(true);
         capturar();
