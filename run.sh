@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program and opens its window.
+# Installs what is missing, builds the program and opens its window. The
+# program runs in the folder this script was started from, where it saves
+# and loads datos.txt.
 set -euo pipefail
-cd "$(dirname "$0")"
+repo=$(cd "$(dirname "$0")" && pwd)
 
-scripts/install-deps.sh cmake ninja-build g++ qt6-base-dev libgl-dev fonts-dejavu-core
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build --target gompertz
+"$repo/scripts/install-deps.sh" cmake ninja-build g++ qt6-base-dev libgl-dev fonts-dejavu-core
+cmake -S "$repo" -B "$repo/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$repo/build" --target gompertz
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No hay pantalla (ni DISPLAY ni WAYLAND_DISPLAY): ábralo en una pantalla virtual con 'xvfb-run ./run.sh'." >&2
+  echo "No hay pantalla (ni DISPLAY ni WAYLAND_DISPLAY): ábralo en una pantalla virtual con 'xvfb-run $0'." >&2
   exit 1
 fi
-exec build/gompertz
+exec "$repo/build/gompertz"

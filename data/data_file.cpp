@@ -2,48 +2,52 @@
 
 #include "model/checked.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace gompertz::data {
 namespace {
 
 const std::string kCrLf = "\r\n";
 
-std::vector<std::string> splitLines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::string current;
-    bool pending = false;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const char ch = bytes[i];
-        if (ch == '\r' || ch == '\n') {
-            lines.push_back(current);
-            current.clear();
-            pending = false;
-            if (ch == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-                ++i;
-            }
+// Lines ended by CR LF, LF or CR, handed out one at a time so that nothing
+// past the last needed line is ever split.
+class LineReader {
+  public:
+    explicit LineReader(std::string_view bytes) : rest_(bytes) {}
+
+    bool atEnd() const { return rest_.empty(); }
+
+    std::string_view next() {
+        const std::size_t end = rest_.find_first_of("\r\n");
+        const std::string_view line = rest_.substr(0, end);
+        if (end == std::string_view::npos) {
+            rest_ = {}; // a last line without its line end
         } else {
-            current += ch;
-            pending = true;
+            const bool crLf = rest_[end] == '\r' && end + 1 < rest_.size() && rest_[end + 1] == '\n';
+            rest_.remove_prefix(end + (crLf ? 2 : 1));
         }
+        return line;
     }
-    if (pending) {
-        lines.push_back(current); // a last line without its line end
-    }
-    return lines;
-}
+
+  private:
+    std::string_view rest_;
+};
 
 // The number a line starts with: blanks skipped, optional sign, digits and a
 // decimal part after a period. Nothing when the line starts with no digits:
 // such a line does not come from a saved table.
-std::optional<double> prefixValue(const std::string& line) {
+std::optional<double> prefixValue(std::string_view line) {
     std::size_t pos = line.find_first_not_of(" \t");
-    if (pos == std::string::npos) {
+    if (pos == std::string_view::npos) {
         return std::nullopt;
     }
     std::string number;
@@ -73,41 +77,45 @@ std::optional<double> prefixValue(const std::string& line) {
     return value;
 }
 
-std::string describe(QFileDevice::FileError error) {
-    switch (error) {
-    case QFileDevice::OpenError:
-        return "no se puede abrir ni crear el archivo en la carpeta de trabajo";
-    case QFileDevice::WriteError:
-        return "error al escribir (¿disco lleno?)";
-    case QFileDevice::ReadError:
-        return "error al leer el archivo";
-    case QFileDevice::PermissionsError:
-        return "permiso denegado";
-    case QFileDevice::RenameError:
-        return "no se pudo reemplazar el archivo anterior";
-    default:
-        return "error de archivo";
-    }
+std::string invalidFile(const std::string& why) {
+    return "El archivo " + std::string(kDataFileName) + " no es válido: " + why +
+           ". La tabla no se ha modificado.";
+}
+
+const char* const kNotRegular = "no es un archivo normal (es un dispositivo, una tubería o un socket)";
+
+// Errors without a cause of their own are named by the errno the failing
+// call left; what Qt says is the fallback.
+std::string causeOf(int error, const QFileDevice& file) {
+    return error != 0 ? describeFileError(error) : file.errorString().toStdString();
 }
 
 std::optional<std::string> writeAtomically(const std::string& path, const std::string& bytes) {
     const std::string failed = "No se pudo guardar " + std::string(kDataFileName) + ": ";
-    const std::string kept = ". El archivo anterior no se ha modificado.";
-    if (QFileInfo(QString::fromStdString(path)).isDir()) {
-        return failed + "en su lugar hay una carpeta con ese nombre" + kept;
+    struct stat info{};
+    const bool existed = ::stat(path.c_str(), &info) == 0; // through a link, to its target
+    if (existed && S_ISDIR(info.st_mode)) {
+        return failed + "en su lugar hay una carpeta con ese nombre.";
     }
+    if (existed && !S_ISREG(info.st_mode)) {
+        return failed + kNotRegular + "; no se ha tocado.";
+    }
+    const std::string kept = existed ? " El archivo anterior no se ha modificado." : "";
     QSaveFile file(QString::fromStdString(path));
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly)) {
-        return failed + describe(file.error()) + kept;
+        return failed + causeOf(errno, file) + "." + kept;
     }
     const auto size = static_cast<qint64>(bytes.size());
+    errno = 0;
     if (file.write(bytes.data(), size) != size || !file.flush()) {
-        const std::string reason = describe(file.error());
+        const std::string cause = causeOf(errno, file);
         file.cancelWriting();
-        return failed + reason + kept;
+        return failed + cause + "." + kept;
     }
+    errno = 0;
     if (!file.commit()) {
-        return failed + describe(file.error()) + kept;
+        return failed + causeOf(errno, file) + "." + kept;
     }
     return std::nullopt;
 }
@@ -117,30 +125,87 @@ struct FileBytes {
     std::optional<std::string> error;
 };
 
-FileBytes readAll(const std::string& path) {
-    QFile file(QString::fromStdString(path));
-    if (!file.exists()) {
-        return {{},
-                "No se encuentra el archivo " + std::string(kDataFileName) +
-                    " en la carpeta de trabajo."};
-    }
+// Reads at most kMaxFileBytes of a regular file. The file is looked at
+// before it is opened, so that a device or a pipe is never opened at all,
+// and again once open, in case it was swapped in between.
+FileBytes readBounded(const std::string& path) {
     const std::string unreadable = "No se pudo leer " + std::string(kDataFileName) + ": ";
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {{}, unreadable + describe(file.error()) + "."};
+    struct stat info{};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT) {
+            return {{},
+                    "No se encuentra el archivo " + std::string(kDataFileName) +
+                        " en la carpeta de trabajo."};
+        }
+        return {{}, unreadable + describeFileError(errno) + "."};
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        return {{}, unreadable + describe(file.error()) + "."};
+    if (S_ISDIR(info.st_mode)) {
+        return {{}, invalidFile("en su lugar hay una carpeta con ese nombre")};
     }
-    return {bytes.toStdString(), std::nullopt};
-}
-
-std::string invalidFile(const std::string& why) {
-    return "El archivo " + std::string(kDataFileName) + " no es válido: " + why +
-           ". La tabla no se ha modificado.";
+    if (!S_ISREG(info.st_mode)) {
+        return {{}, invalidFile(kNotRegular)};
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return {{}, unreadable + describeFileError(errno) + "."};
+    }
+    FileBytes out;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        out.error = invalidFile(kNotRegular);
+    } else {
+        std::string& bytes = out.bytes;
+        bytes.resize(kMaxFileBytes + 1);
+        std::size_t filled = 0;
+        while (filled < bytes.size()) {
+            const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got < 0) {
+                out.error = unreadable + describeFileError(errno) + ".";
+                break;
+            }
+            if (got == 0) {
+                break;
+            }
+            filled += static_cast<std::size_t>(got);
+        }
+        bytes.resize(filled);
+        if (!out.error && filled > kMaxFileBytes) {
+            out.error = invalidFile("es demasiado grande (más de 1 MiB)");
+        }
+    }
+    ::close(fd);
+    if (out.error) {
+        out.bytes.clear();
+    }
+    return out;
 }
 
 } // namespace
+
+std::string describeFileError(int error) {
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return "no queda espacio en el disco";
+    case EROFS:
+        return "la carpeta está en un disco de solo lectura";
+    case EACCES:
+    case EPERM:
+        return "no hay permiso para escribir ahí (o el archivo está protegido)";
+    case EFBIG:
+        return "el archivo supera el tamaño máximo permitido";
+    case ENOENT:
+        return "la carpeta no existe";
+    case EISDIR:
+        return "en su lugar hay una carpeta con ese nombre";
+    case EIO:
+        return "error de entrada/salida del disco";
+    default:
+        return std::string("error de archivo (") + std::strerror(error) + ")";
+    }
+}
 
 std::string formatDataFile(const std::vector<Row>& rows) {
     // The count as a print item: a blank for the sign, the digits, a blank.
@@ -155,30 +220,52 @@ std::string formatDataFile(const std::vector<Row>& rows) {
 }
 
 std::variant<std::vector<Row>, std::string> parseDataFile(const std::string& bytes) {
-    const std::vector<std::string> lines = splitLines(bytes);
-    if (lines.empty()) {
+    LineReader lines(bytes);
+    if (lines.atEnd()) {
         return invalidFile("está vacío");
     }
     int count = -1;
+    const std::string_view first = lines.next();
     try {
-        if (const auto value = prefixValue(lines[0])) {
+        if (const auto value = prefixValue(first.substr(0, kMaxLineLength + 1))) {
             count = nearest(*value);
         }
     } catch (const RuntimeError&) {
         // beyond the integer range: refused below like any other bad count
     }
     if (count < 0 || count > kRows) {
-        return invalidFile("la primera línea debe dar el número de puntos, de 0 a 20");
+        return invalidFile("la primera línea debe empezar por el número de puntos, de 0 a 20");
     }
-    const std::size_t needed = 1 + 2 * static_cast<std::size_t>(count);
-    if (lines.size() < needed) {
-        return invalidFile("anuncia " + std::to_string(count) + " puntos pero le faltan líneas");
+    std::vector<std::string> texts;
+    for (int line = 2; line <= 1 + 2 * count; ++line) {
+        if (lines.atEnd()) {
+            return invalidFile("anuncia " + std::to_string(count) + " puntos pero le faltan líneas");
+        }
+        const std::string_view text = lines.next();
+        if (text.size() > kMaxLineLength) {
+            return invalidFile("la línea " + std::to_string(line) + " es demasiado larga");
+        }
+        texts.emplace_back(text);
     }
     std::vector<Row> rows;
     for (int i = 0; i < count; ++i) {
-        rows.push_back(Row{lines[1 + 2 * i], lines[2 + 2 * i]});
+        rows.push_back(Row{texts[2 * i], texts[2 * i + 1]});
     }
     return rows;
+}
+
+std::optional<std::string> loadDataFile(CellTable& table, const std::string& bytes) {
+    const auto parsed = parseDataFile(bytes);
+    if (const auto* message = std::get_if<std::string>(&parsed)) {
+        return *message;
+    }
+    const auto& rows = std::get<std::vector<Row>>(parsed);
+    for (int i = 0; i < kRows; ++i) {
+        const bool loaded = i < static_cast<int>(rows.size());
+        table.setText(Column::X, i, loaded ? rows[i].x : std::string());
+        table.setText(Column::Y, i, loaded ? rows[i].y : std::string());
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> guardar(FitState& s, CellTable& table, const std::string& path) {
@@ -191,21 +278,11 @@ std::optional<std::string> guardar(FitState& s, CellTable& table, const std::str
 }
 
 std::optional<std::string> recuperar(CellTable& table, const std::string& path) {
-    const FileBytes file = readAll(path);
+    const FileBytes file = readBounded(path);
     if (file.error) {
         return file.error;
     }
-    const auto parsed = parseDataFile(file.bytes);
-    if (const auto* message = std::get_if<std::string>(&parsed)) {
-        return *message;
-    }
-    const auto& rows = std::get<std::vector<Row>>(parsed);
-    for (int i = 0; i < kRows; ++i) {
-        const bool loaded = i < static_cast<int>(rows.size());
-        table.setText(Column::X, i, loaded ? rows[i].x : std::string());
-        table.setText(Column::Y, i, loaded ? rows[i].y : std::string());
-    }
-    return std::nullopt;
+    return loadDataFile(table, file.bytes);
 }
 
 } // namespace gompertz::data

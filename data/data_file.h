@@ -2,6 +2,7 @@
 
 #include "capture.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <variant>
@@ -11,6 +12,12 @@ namespace gompertz::data {
 
 // The file the points are saved to and loaded from, in the working folder.
 inline constexpr const char* kDataFileName = "datos.txt";
+
+// A valid file holds 41 short lines at most; nothing larger is read, so
+// that a wrong file can neither freeze the window nor exhaust memory.
+inline constexpr std::size_t kMaxFileBytes = 1024 * 1024;
+// The longest text a cell takes.
+inline constexpr std::size_t kMaxLineLength = 32767;
 
 struct Row {
     std::string x;
@@ -23,18 +30,29 @@ struct Row {
 std::string formatDataFile(const std::vector<Row>& rows);
 
 // The rows a file promises, or a message in Spanish naming what is wrong.
-// Accepts lines ended by CR LF, LF or CR.
+// Accepts lines ended by CR LF, LF or CR. Reads no line past the ones the
+// count promises; refuses a needed line longer than a cell takes.
 std::variant<std::vector<Row>, std::string> parseDataFile(const std::string& bytes);
 
+// Parses the bytes and only when they are sound writes the rows' texts into
+// the table and empties the rows below; otherwise leaves the table as it was
+// and returns the message. Rows outside 0..19 are never addressed.
+std::optional<std::string> loadDataFile(CellTable& table, const std::string& bytes);
+
 // Captures the table, then writes the captured rows' texts. The previous file
-// is replaced only once the new one is completely written. Returns a message
-// in Spanish when it could not be saved.
+// is replaced only once the new one is completely written; a path that
+// exists and is not a regular file (a folder, a device, a pipe, a socket,
+// or a link to one) is never written. Returns a message in Spanish naming
+// the cause when it could not be saved.
 std::optional<std::string> guardar(FitState& s, CellTable& table, const std::string& path);
 
 // Reads and checks the whole file, and only then writes its texts into the
 // table and empties the rows below. Touches no cell and no part of the fit
-// state when the file is missing, unreadable or malformed; returns a message
-// in Spanish then.
+// state when the file is missing, unreadable, not a regular file, larger
+// than kMaxFileBytes or malformed; returns a message in Spanish then.
 std::optional<std::string> recuperar(CellTable& table, const std::string& path);
+
+// The Spanish cause of a failed file operation, from its errno.
+std::string describeFileError(int error);
 
 } // namespace gompertz::data

@@ -96,16 +96,35 @@ Normalised normalise(std::string_view text) {
     return out;
 }
 
+// Near the largest double, 15 digits rounded to nearest can name a number
+// beyond the double range ("1.79769313486232e+308"); cutting the digits
+// instead keeps the text readable. Only scientific form reaches there.
+std::string fifteenDigits(double value) {
+    char buffer[64];
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    double back = 0.0;
+    if (std::from_chars(buffer, result.ptr, back).ec != std::errc::result_out_of_range) {
+        return std::string(buffer, result.ptr);
+    }
+    result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 16);
+    std::string text(buffer, result.ptr);
+    const std::size_t exponent = text.find('e');
+    std::string digits = text.substr(0, exponent - 2); // 15 significant digits, cut
+    digits.erase(digits.find_last_not_of('0') + 1);
+    if (digits.back() == '.') {
+        digits.pop_back();
+    }
+    return digits + text.substr(exponent);
+}
+
 } // namespace
 
 std::string formatNumber(double value) {
     if (value == 0.0) {
         return "0"; // also for -0
     }
-    char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
-    std::string text(buffer, result.ptr);
+    std::string text = fifteenDigits(value);
     for (char& ch : text) {
         if (ch == '.') {
             ch = ',';

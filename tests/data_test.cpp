@@ -11,7 +11,14 @@
 #include <csignal>
 #include <fstream>
 #include <sstream>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace gompertz;
 using namespace gompertz::data;
@@ -248,4 +255,198 @@ TEST_F(DataFileTest, AWriteThatFailsHalfWayKeepsThePreviousFile) {
     EXPECT_EQ(readFile(path()), previous);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files),
               QStringList{"datos.txt"}); // no temporary left
+}
+
+// Files that are not ours, or not files at all.
+class FileFaultTest : public DataFileTest {
+  protected:
+    std::string target() const { return path().toStdString(); }
+    void linkTo(const std::string& destination) const {
+        ASSERT_EQ(::symlink(destination.c_str(), target().c_str()), 0);
+    }
+    std::string inFolder(const char* name) const {
+        return folder.filePath(QString::fromLatin1(name)).toStdString();
+    }
+};
+
+bool isRegularFile(const std::string& path) {
+    struct stat info{};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+TEST_F(FileFaultTest, WhatIsNotARegularFileIsNeitherReadNorReplaced) {
+    ASSERT_EQ(::mkfifo(inFolder("pipe").c_str(), 0600), 0);
+    std::vector<std::string> targets = {"/dev/zero", inFolder("pipe")};
+    // A device node of our own, like /dev/null, where this user may make one.
+    if (::mknod(inFolder("device").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
+        targets.push_back(inFolder("device"));
+    }
+    for (const std::string& destination : targets) {
+        SCOPED_TRACE(destination);
+        QFile::remove(path());
+        linkTo(destination);
+        FakeTable table;
+        table.fill(3);
+        const FakeTable before = table;
+        const auto loaded = recuperar(table, target()); // a pipe must not block
+        ASSERT_TRUE(loaded);
+        EXPECT_NE(loaded->find("no es un archivo normal"), std::string::npos) << *loaded;
+        EXPECT_EQ(table.x, before.x);
+
+        FitState s;
+        const auto saved = guardar(s, table, target());
+        ASSERT_TRUE(saved);
+        EXPECT_NE(saved->find("no es un archivo normal"), std::string::npos) << *saved;
+        EXPECT_EQ(saved->find("anterior"), std::string::npos) << *saved;
+        if (destination != "/dev/zero") {
+            EXPECT_FALSE(isRegularFile(destination));
+        }
+    }
+}
+
+TEST_F(FileFaultTest, SavingThroughALinkToAFileWritesTheFile) {
+    writeFile(QString::fromStdString(inFolder("real.txt")), " 0 \r\n");
+    linkTo("real.txt");
+    FitState s;
+    FakeTable table;
+    table.fill(1);
+    ASSERT_EQ(guardar(s, table, target()), std::nullopt);
+    EXPECT_EQ(readFile(QString::fromStdString(inFolder("real.txt"))), " 1 \r\n0\r\n0,5\r\n");
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+}
+
+TEST_F(FileFaultTest, ReadingStopsAtTheBoundsOfAValidFile) {
+    FakeTable table;
+    table.fill(4);
+    const FakeTable before = table;
+    const std::string longLine(kMaxLineLength + 1, '7');
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {std::string(2 * kMaxFileBytes, '\n'), "demasiado grande"},
+        {" 1 \r\n" + longLine + "\r\n1\r\n", "demasiado larga"},
+    };
+    for (const auto& [bytes, why] : refused) {
+        writeFile(path(), bytes);
+        const auto problem = recuperar(table, target());
+        ASSERT_TRUE(problem) << why;
+        EXPECT_NE(problem->find(why), std::string::npos) << *problem;
+        EXPECT_EQ(table.x, before.x);
+    }
+    // Lines past the promised ones are never looked at, however many.
+    std::string bytes = " 1 \r\n2\r\n3\r\n" + longLine + "\r\n";
+    for (int i = 0; i < 100000; ++i) {
+        bytes += "x\n";
+    }
+    writeFile(path(), bytes);
+    ASSERT_EQ(recuperar(table, target()), std::nullopt);
+    EXPECT_EQ(table.x[0], "2");
+    EXPECT_EQ(table.y[0], "3");
+    EXPECT_EQ(table.x[1], "");
+}
+
+TEST_F(FileFaultTest, AHugeFileIsRefusedWithoutBeingRead) {
+    const std::int64_t hugeSize = std::int64_t{200} << 20;
+    {
+        std::ofstream(target(), std::ios::binary) << " 2 \r\n";
+    }
+    ASSERT_EQ(::truncate(target().c_str(), hugeSize), 0); // sparse: costs no disk
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    FakeTable table;
+    const auto problem = recuperar(table, target());
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("demasiado grande"), std::string::npos);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024); // kB: far below the file's size
+}
+
+// Where a save fails, the message names why, and mentions the previous file
+// only when there was one.
+TEST_F(FileFaultTest, SaveFailuresNameTheirCause) {
+    FitState s;
+    FakeTable table;
+    table.fill(2);
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("datos.txt")));
+    auto problem = guardar(s, table, target());
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("carpeta"), std::string::npos);
+    EXPECT_EQ(problem->find("anterior"), std::string::npos);
+
+    const std::vector<std::pair<int, std::string>> causes = {
+        {ENOSPC, "espacio"}, {EDQUOT, "espacio"}, {EROFS, "solo lectura"},
+        {EACCES, "permiso"}, {EPERM, "permiso"},  {EFBIG, "tamaño"}};
+    for (const auto& [error, words] : causes) {
+        EXPECT_NE(describeFileError(error).find(words), std::string::npos) << error;
+    }
+}
+
+// Real full, read-only and protected folders; only where this user may
+// mount a file system and protect a file (root, as in CI).
+class MountedFolderTest : public FileFaultTest {
+  protected:
+    std::string mountPoint() const { return inFolder("disk"); }
+    bool mountSmallDisk(unsigned long flags) {
+        QDir(folder.path()).mkdir(QStringLiteral("disk"));
+        mounted_ = ::mount("tmpfs", mountPoint().c_str(), "tmpfs", flags, "size=64k") == 0;
+        return mounted_;
+    }
+    void TearDown() override {
+        if (mounted_) {
+            ::umount(mountPoint().c_str());
+        }
+    }
+    bool mounted_ = false;
+};
+
+TEST_F(MountedFolderTest, AFullDiskSaysThereIsNoSpaceLeft) {
+    if (!mountSmallDisk(0)) {
+        GTEST_SKIP() << "cannot mount a file system here";
+    }
+    const std::string file = mountPoint() + "/datos.txt";
+    writeFile(QString::fromStdString(file), " 0 \r\n");
+    writeFile(QString::fromStdString(mountPoint() + "/filler"), std::string(256 * 1024, 'x'));
+    FitState s;
+    FakeTable table;
+    table.fill(20);
+    const auto problem = guardar(s, table, file);
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("no queda espacio"), std::string::npos) << *problem;
+    EXPECT_NE(problem->find("anterior no se ha modificado"), std::string::npos) << *problem;
+    EXPECT_EQ(readFile(QString::fromStdString(file)), " 0 \r\n");
+}
+
+TEST_F(MountedFolderTest, AReadOnlyDiskSaysSo) {
+    if (!mountSmallDisk(MS_RDONLY)) {
+        GTEST_SKIP() << "cannot mount a file system here";
+    }
+    FitState s;
+    FakeTable table;
+    table.fill(2);
+    const auto problem = guardar(s, table, mountPoint() + "/datos.txt");
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("solo lectura"), std::string::npos) << *problem;
+    EXPECT_EQ(problem->find("anterior"), std::string::npos) << *problem;
+}
+
+TEST_F(MountedFolderTest, AProtectedFileSaysThereIsNoPermission) {
+    writeFile(path(), " 0 \r\n");
+    const int fd = ::open(target().c_str(), O_RDONLY);
+    int flags = 0;
+    const bool set = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                     (flags |= FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (!set) {
+        ::close(fd);
+        GTEST_SKIP() << "cannot make a file immutable here";
+    }
+    FitState s;
+    FakeTable table;
+    table.fill(2);
+    const auto problem = guardar(s, table, target());
+    flags &= ~FS_IMMUTABLE_FL;
+    ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    ::close(fd);
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("permiso"), std::string::npos) << *problem;
+    EXPECT_NE(problem->find("anterior no se ha modificado"), std::string::npos) << *problem;
+    EXPECT_EQ(readFile(path()), " 0 \r\n");
 }

@@ -87,6 +87,24 @@ TEST(NumberText, WritesFifteenDigitsWithADecimalComma) {
     }
 }
 
+// Fifteen digits rounded to nearest would name a number past the largest
+// double; those are cut instead, so that every text written reads back.
+TEST(NumberText, TheLargestNumbersAreWrittenSoThatTheyReadBack) {
+    const double max = std::numeric_limits<double>::max(); // 1.7976931348623157E308
+    const std::vector<std::pair<double, std::string>> cases = {
+        {max, "1,79769313486231E+308"},
+        {-max, "-1,79769313486231E+308"},
+        {1.797693134862315e308, "1,79769313486231E+308"},
+        {1.7976931348623149e308, "1,79769313486231E+308"}, // rounds down anyway
+        {1.79769313486230e308, "1,7976931348623E+308"},
+        {1.7976931348622e308, "1,7976931348622E+308"},
+    };
+    for (const auto& [value, expected] : cases) {
+        EXPECT_EQ(formatNumber(value), expected) << value;
+        EXPECT_NO_THROW(parseNumber(formatNumber(value))) << value;
+    }
+}
+
 TEST(NumberText, ReadsSpanishNumbers) {
     const std::vector<std::pair<std::string, double>> cases = {
         {"4,9", 4.9},     {" 3 ", 3.0},         {"2.5", 25.0},       {"1,50", 1.5},

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Starts the built program in a real window on a virtual screen, finds the
-# window by its caption, takes a screenshot of it and closes it.
+# window by its caption, takes a screenshot of it and closes it. Then starts
+# it through run.sh from another folder and saves there.
 set -euo pipefail
 program=$1
 shots=$2
+run_script=$3
 mkdir -p "$shots"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -11,20 +13,21 @@ trap 'rm -rf "$work"' EXIT
 cat >"$work/session.sh" <<'SESSION'
 #!/usr/bin/env bash
 set -euo pipefail
-program=$1; shots=$2
-"$program" &
-pid=$!
-window=""
-for _ in $(seq 100); do
-  window=$(xdotool search --name '^Ajuste de Curvas Gompertz\.$' 2>/dev/null | head -n 1 || true)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-if [ -z "$window" ]; then
+program=$1; shots=$2; run_script=$3
+find_window() {
+  window=""
+  for _ in $(seq "$1"); do
+    window=$(xdotool search --name '^Ajuste de Curvas Gompertz\.$' 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && return 0
+    sleep 0.1
+  done
   echo "no window captioned 'Ajuste de Curvas Gompertz.' appeared" >&2
   kill "$pid" 2>/dev/null || true
   exit 1
-fi
+}
+"$program" &
+pid=$!
+find_window 100
 sleep 0.5
 import -window "$window" "$shots/table-view.png"
 # Type two points and switch to the graph, as a user would.
@@ -46,8 +49,28 @@ kill "$pid"
 wait "$pid" 2>/dev/null || true
 [ -s "$shots/table-view.png" ] && [ -s "$shots/graph-view.png" ]
 echo "window found and captured in $shots"
+
+# run.sh builds in the repository but runs the program where it was started.
+mkdir -p elsewhere
+(cd elsewhere && exec "$run_script") >run.log 2>&1 &
+pid=$!
+find_window 600
+sleep 0.5
+xdotool mousemove --window "$window" 648 36 click 1 # "Guardar"
+for _ in $(seq 50); do
+  [ -s elsewhere/datos.txt ] && break
+  sleep 0.1
+done
+kill "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+if [ ! -s elsewhere/datos.txt ]; then
+  echo "run.sh did not save datos.txt in the folder it was started from" >&2
+  cat run.log >&2
+  exit 1
+fi
+echo "run.sh saved datos.txt in the folder it was started from"
 SESSION
 chmod +x "$work/session.sh"
 cd "$work"
 unset QT_QPA_PLATFORM
-xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$work/session.sh" "$program" "$shots"
+xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$work/session.sh" "$program" "$shots" "$run_script"

@@ -196,7 +196,9 @@ void Form1::commitEditor(ParameterEditor& editor) {
             steps[i]();
         } catch (const RuntimeError&) {
             desbord();
-            if (!editor.resumesAfterRecovery) {
+            // A failed redraw has nothing after it to go on with: the
+            // recovery's own redraw stands, and busy is clear.
+            if (!editor.resumesAfterRecovery || i + 1 == steps.size()) {
                 return;
             }
             state_.busy = kTrue;

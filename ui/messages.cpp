@@ -1,14 +1,35 @@
 #include "messages.h"
 
 #include <QCoreApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace gompertz::ui {
+namespace {
+
+// The box sizes itself to its text; a window manager then cuts a caption
+// wider than that. The title bar's font is the window manager's, so the
+// caption is measured generously in the box's font, with room for the title
+// bar's buttons.
+void widenForCaption(QMessageBox& box) {
+    const int captionWidth = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle());
+    const int needed = captionWidth * 3 / 2 + 140;
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid != nullptr) {
+        grid->addItem(new QSpacerItem(needed, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
+
+} // namespace
 
 void MessageBoxSink::show(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
                     parent_);
     box.setTextFormat(Qt::PlainText);
+    widenForCaption(box);
     box.exec();
 }
 
