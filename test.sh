@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 scripts/install-deps.sh cmake ninja-build g++ qt6-base-dev libgl-dev libgtest-dev \
-  libbenchmark-dev xvfb xauth imagemagick xdotool fonts-dejavu-core
+  libbenchmark-dev xvfb xauth imagemagick xdotool fonts-dejavu-core clang libclang-rt-14-dev
 
 # The program and the benchmarks, as they are shipped.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DGOMPERTZ_BENCH=ON >/dev/null
@@ -14,4 +14,13 @@ cmake --build build
 cmake -S . -B build-tests -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGOMPERTZ_TESTS=ON \
   -DGOMPERTZ_SANITIZE=ON >/dev/null
 cmake --build build-tests
-ctest --test-dir build-tests --output-on-failure "$@"
+
+# The fuzz targets, built by clang with libFuzzer.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DGOMPERTZ_FUZZ=ON >/dev/null
+cmake --build build-fuzz --target number_text_fuzz data_file_fuzz
+
+status=0
+ctest --test-dir build-tests --output-on-failure "$@" || status=1
+ctest --test-dir build-fuzz --output-on-failure -j2 || status=1
+exit $status
