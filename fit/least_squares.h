@@ -1,0 +1,88 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <vector>
+
+namespace gompertz::fit {
+
+// The least-squares fit of f(t) = a * exp(-exp(-c * (t - t0))): plain types
+// only, whatever the solver underneath.
+
+struct Point {
+    double t = 0.0;
+    double y = 0.0;
+};
+
+// a, c, t0, in that order everywhere.
+using Parameters = std::array<double, 3>;
+// Which of a, c, t0 are held at their given value.
+using Fixed = std::array<bool, 3>;
+using Matrix3 = std::array<std::array<double, 3>, 3>;
+
+enum class Status {
+    Ok,
+    NoData,          // no points at all
+    TooFewPoints,    // no more points than free parameters
+    NoFiniteOptimum, // every run diverged or ended on non-finite values
+};
+
+struct Fit {
+    Status status = Status::NoData;
+    Parameters parameters{};
+    Fixed fixed{};
+    // s^2 (J^T J)^-1 at the optimum over the free parameters; zero in the
+    // rows and columns of fixed ones.
+    Matrix3 covariance{};
+    double sse = 0.0;
+    int points = 0;
+    int freeParameters = 0;
+    int degreesOfFreedom = 0; // points - freeParameters
+    int iterations = 0;       // of the run that was kept
+    // J^T J singular or nearly so, or a free parameter's standard error
+    // above its absolute value: the data do not pin the parameters down.
+    bool illDetermined = false;
+};
+
+// f(t), its gradient in (a, c, t0), and the sum of squared residuals over
+// the points. Finite wherever the curve is, also where the inner
+// exponential overflows.
+double model(const Parameters& p, double t);
+std::array<double, 3> modelGradient(const Parameters& p, double t);
+double sumOfSquares(const std::vector<Point>& points, const Parameters& p);
+
+// A start that knows the model: for a beyond the data, ln(-ln(y / a)) is
+// linear in t, so a search over a with a straight-line fit of c and t0 at
+// each a. Fixed parameters keep their value in held. Copes with zero or
+// negative values, repeated t, decreasing data and few usable points.
+Parameters automaticStart(const std::vector<Point>& points, const Fixed& fixed,
+                          const Parameters& held);
+
+// Levenberg-Marquardt over the free parameters. Keeps the solver's
+// workspaces between calls; not for use from two threads at once.
+class LeastSquares {
+  public:
+    LeastSquares();
+    ~LeastSquares();
+    LeastSquares(const LeastSquares&) = delete;
+    LeastSquares& operator=(const LeastSquares&) = delete;
+
+    // One run from start; fixed parameters stay at start's values.
+    Fit fitFrom(const std::vector<Point>& points, const Fixed& fixed, const Parameters& start);
+
+    // The optimum whatever the current parameters: runs from the automatic
+    // start and from current, and from a few more starts around the
+    // automatic one when its run fails or ends above the other; keeps the
+    // lowest sum of squares. A run that reaches the neighbourhood of an
+    // optimum already found is not followed further.
+    Fit bestFit(const std::vector<Point>& points, const Fixed& fixed, const Parameters& current);
+
+  private:
+    Fit run(const std::vector<Point>& points, const Fixed& fixed, const Parameters& start,
+            const Fit* known);
+
+    struct Workspaces;
+    std::unique_ptr<Workspaces> workspaces_;
+};
+
+} // namespace gompertz::fit

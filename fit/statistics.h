@@ -1,0 +1,47 @@
+#pragma once
+
+#include "least_squares.h"
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace gompertz::fit {
+
+// The 0.975 quantile of Student's t with the given degrees of freedom (>= 1).
+double studentQuantile975(int degreesOfFreedom);
+
+// An estimate with its standard error and 95 % interval; a fixed one has
+// neither, nor has one whose error the data do not determine.
+struct Estimate {
+    double value = 0.0;
+    bool fixed = false;
+    std::optional<double> standardError;
+    std::optional<double> lower;
+    std::optional<double> upper;
+};
+
+// a, c, t0, then what biologists read off the curve: the value at the
+// inflection a/e, the largest growth rate a*c/e and the lag t0 - 1/c, their
+// errors by the delta method from the same covariance.
+enum Quantity { kA, kC, kT0, kInflectionValue, kMaxRate, kLag, kQuantities };
+std::array<Estimate, kQuantities> estimates(const Fit& fit);
+
+// Residual standard deviation sqrt(SSE / dof), and R^2 = 1 - SSE / SST
+// (nothing when all values are equal).
+double residualDeviation(const Fit& fit);
+std::optional<double> rSquared(const Fit& fit, const std::vector<Point>& points);
+
+// The fitted curve with its pointwise 95 % confidence band,
+// f(t) +- q * sqrt(g^T C g), g the gradient of f in (a, c, t0).
+struct BandSample {
+    double t = 0.0;
+    double fitted = 0.0;
+    double lower = 0.0;
+    double upper = 0.0;
+};
+BandSample bandAt(const Fit& fit, double t);
+// samples >= 2 points evenly from `from` to `to`.
+std::vector<BandSample> band(const Fit& fit, double from, double to, int samples);
+
+} // namespace gompertz::fit

@@ -1,0 +1,221 @@
+// The least-squares fit against published reference results (R's nls on
+// DNase run 1, NIST's certified Rat42), on exact synthetic data, and the
+// refusals and warnings.
+#include "fit/least_squares.h"
+#include "fit/statistics.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace gompertz::fit;
+
+namespace {
+
+std::vector<Point> dnase1() {
+    const double conc[] = {0.04882812, 0.1953125, 0.390625, 0.78125, 1.5625, 3.125, 6.25, 12.5};
+    const double density[] = {0.017, 0.018, 0.121, 0.124, 0.206, 0.215, 0.377, 0.374,
+                              0.614, 0.609, 1.019, 1.001, 1.334, 1.364, 1.730, 1.710};
+    std::vector<Point> points;
+    for (int i = 0; i < 16; ++i) {
+        points.push_back({std::log(conc[i / 2]), density[i]});
+    }
+    return points;
+}
+
+std::vector<Point> rat42() {
+    return {{9, 8.93},   {14, 10.8},  {21, 18.59}, {28, 22.33}, {42, 39.35},
+            {57, 56.11}, {63, 61.73}, {70, 64.62}, {79, 67.08}};
+}
+
+std::vector<Point> exact(const Parameters& p, const std::vector<double>& times) {
+    std::vector<Point> points;
+    for (double t : times) {
+        points.push_back({t, p[0] * std::exp(-std::exp(-p[1] * (t - p[2])))});
+    }
+    return points;
+}
+
+void expectRelative(double expected, double actual, double tolerance) {
+    EXPECT_NEAR(actual, expected, tolerance * std::fabs(expected)) << expected;
+}
+
+const Fixed kAllFree = {false, false, false};
+const Parameters kWindowStart = {5, 1, 0};
+
+} // namespace
+
+TEST(LeastSquares, MatchesPublishedResultsFromTheWindowsStart) {
+    struct Case {
+        const char* name;
+        std::vector<Point> points;
+        Parameters expected;
+        double sse;
+        std::array<double, 3> errors;
+        int dof;
+    };
+    const std::vector<Case> cases = {
+        {"DNase 1", dnase1(), {4.60333040364, 0.333423854846, 2.46043964836}, 0.00936163766771,
+         {0.653207591, 0.0307927308, 0.411987805}, 13},
+        {"Rat42", rat42(), {82.8321895974, 0.0370749115685, 33.0065173506}, 21.7939900182,
+         {5.69750774, 0.00435263726, 2.54090239}, 6},
+    };
+    LeastSquares solver;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        for (const Parameters& start : {kWindowStart, Parameters{1, -1, 100}, Parameters{200, 0.01, -50}}) {
+            const Fit fit = solver.bestFit(test.points, kAllFree, start);
+            ASSERT_EQ(fit.status, Status::Ok);
+            expectRelative(test.sse, fit.sse, 1e-8);
+            for (int j = 0; j < 3; ++j) {
+                expectRelative(test.expected[j], fit.parameters[j], 1e-6);
+                expectRelative(test.errors[j], std::sqrt(fit.covariance[j][j]), 1e-5);
+            }
+            EXPECT_EQ(fit.degreesOfFreedom, test.dof);
+            EXPECT_FALSE(fit.illDetermined);
+        }
+    }
+}
+
+TEST(LeastSquares, ExactDataRecoverTheirParametersFromManyStarts) {
+    const std::vector<Parameters> truths = {{10, 0.5, 3}, {2, -1.5, 0}, {100, 0.05, 40}};
+    const std::vector<double> times = {-2, 0, 1, 2, 3, 4, 5, 7, 9, 12, 15};
+    LeastSquares solver;
+    for (const Parameters& truth : truths) {
+        const auto points = exact(truth, times);
+        for (const Parameters& start :
+             {kWindowStart, Parameters{-3, 2, -10}, Parameters{1e3, 1e-3, 1e2}, truth}) {
+            const Fit fit = solver.bestFit(points, kAllFree, start);
+            ASSERT_EQ(fit.status, Status::Ok);
+            for (int j = 0; j < 3; ++j) {
+                EXPECT_NEAR(fit.parameters[j], truth[j], 1e-6 * std::max(1.0, std::fabs(truth[j])))
+                    << truth[0] << " from " << start[0];
+            }
+        }
+    }
+}
+
+TEST(LeastSquares, AFixedParameterStaysAndCountsNoDegreeOfFreedom) {
+    const auto points = exact({10, 0.5, 3}, {0, 1, 2, 3, 4, 6, 8, 10});
+    LeastSquares solver;
+    const Fit fit = solver.bestFit(points, {false, true, false}, {5, 0.5, 0});
+    ASSERT_EQ(fit.status, Status::Ok);
+    EXPECT_EQ(fit.parameters[1], 0.5);
+    EXPECT_NEAR(fit.parameters[0], 10, 1e-8);
+    EXPECT_NEAR(fit.parameters[2], 3, 1e-8);
+    EXPECT_EQ(fit.degreesOfFreedom, 8 - 2);
+    EXPECT_EQ(fit.covariance[1][1], 0.0);
+    EXPECT_EQ(fit.covariance[0][1], 0.0);
+    const auto rows = estimates(fit);
+    EXPECT_TRUE(rows[kC].fixed);
+    EXPECT_FALSE(rows[kC].standardError);
+    EXPECT_FALSE(rows[kA].fixed);
+}
+
+TEST(LeastSquares, RefusesWhatCannotBeFitted) {
+    LeastSquares solver;
+    EXPECT_EQ(solver.bestFit({}, kAllFree, kWindowStart).status, Status::NoData);
+    const std::vector<Point> three = {{0, 1}, {1, 2}, {2, 3}};
+    const Fit few = solver.bestFit(three, kAllFree, kWindowStart);
+    EXPECT_EQ(few.status, Status::TooFewPoints);
+    EXPECT_EQ(few.freeParameters, 3);
+    EXPECT_EQ(solver.bestFit(three, {true, false, false}, kWindowStart).status, Status::Ok);
+}
+
+TEST(LeastSquares, DataShortOfTheirPlateauAreFittedWithAWarning) {
+    // The early, nearly exponential part of a curve whose plateau is at 1000.
+    const auto points = exact({1000, 0.2, 20}, {0, 1, 2, 3, 4, 5, 6});
+    std::vector<Point> noisy = points;
+    const double noise[] = {0.01, -0.02, 0.015, -0.01, 0.02, -0.015, 0.01};
+    for (std::size_t i = 0; i < noisy.size(); ++i) {
+        noisy[i].y += noise[i];
+    }
+    LeastSquares solver;
+    const Fit fit = solver.bestFit(noisy, kAllFree, kWindowStart);
+    ASSERT_EQ(fit.status, Status::Ok);
+    EXPECT_TRUE(fit.illDetermined);
+    EXPECT_LT(fit.sse, 0.01);
+}
+
+TEST(AutomaticStart, HandlesDecreasingDataZerosAndRepeatedTimes) {
+    struct Case {
+        const char* name;
+        std::vector<Point> points;
+        Parameters truth;
+    };
+    auto decreasing = exact({8, -0.7, 2}, {-2, -1, 0, 1, 2, 3, 4, 5, 6});
+    auto withZeros = exact({5, 1.2, 1}, {-6, -5, -4, -1, 0, 1, 2, 3, 5});
+    withZeros[0].y = 0;
+    withZeros[1].y = 0;
+    auto repeated = exact({3, 0.8, 0}, {-2, -2, -1, -1, 0, 0, 1, 1, 3, 3});
+    auto negative = exact({-4, 0.9, 1}, {-2, -1, 0, 1, 2, 3, 4, 6});
+    const std::vector<Case> cases = {{"decreasing", decreasing, {8, -0.7, 2}},
+                                     {"zeros", withZeros, {5, 1.2, 1}},
+                                     {"repeated t", repeated, {3, 0.8, 0}},
+                                     {"negative values", negative, {-4, 0.9, 1}}};
+    LeastSquares solver;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        const Parameters start = automaticStart(test.points, kAllFree, kWindowStart);
+        EXPECT_EQ(std::signbit(start[0]), std::signbit(test.truth[0]));
+        EXPECT_EQ(std::signbit(start[1]), std::signbit(test.truth[1]));
+        const Fit fit = solver.fitFrom(test.points, kAllFree, start);
+        ASSERT_EQ(fit.status, Status::Ok);
+        for (int j = 0; j < 3; ++j) {
+            EXPECT_NEAR(fit.parameters[j], test.truth[j], 1e-5 * std::max(1.0, std::fabs(test.truth[j])));
+        }
+    }
+    // Two points: a start, though no fit.
+    const Parameters two = automaticStart({{0, 1}, {1, 2}}, kAllFree, kWindowStart);
+    for (double v : two) {
+        EXPECT_TRUE(std::isfinite(v));
+    }
+}
+
+TEST(Statistics, QuantitiesAndTheBandFollowTheirFormulas) {
+    LeastSquares solver;
+    const auto points = dnase1();
+    const Fit fit = solver.bestFit(points, kAllFree, kWindowStart);
+    ASSERT_EQ(fit.status, Status::Ok);
+    EXPECT_NEAR(studentQuantile975(13), 2.16036865646, 1e-10);
+
+    const auto rows = estimates(fit);
+    const double e = std::exp(1.0);
+    const auto [a, c, t0] = fit.parameters;
+    const auto& C = fit.covariance;
+    EXPECT_NEAR(rows[kInflectionValue].value, a / e, 1e-12);
+    EXPECT_NEAR(*rows[kInflectionValue].standardError, std::sqrt(C[0][0]) / e, 1e-12);
+    const double rateVariance =
+        (c * c * C[0][0] + 2 * a * c * C[0][1] + a * a * C[1][1]) / (e * e);
+    EXPECT_NEAR(*rows[kMaxRate].standardError, std::sqrt(rateVariance), 1e-12);
+    const double lagVariance = C[1][1] / std::pow(c, 4) + 2 * C[1][2] / (c * c) + C[2][2];
+    EXPECT_NEAR(rows[kLag].value, t0 - 1 / c, 1e-12);
+    EXPECT_NEAR(*rows[kLag].standardError, std::sqrt(lagVariance), 1e-10);
+    EXPECT_NEAR(*rows[kA].lower, a - 2.16036865646 * std::sqrt(C[0][0]), 1e-9);
+
+    // The band at t = 1 from the gradient worked out by hand.
+    const double t = 1.0;
+    const double inner = std::exp(-c * (t - t0));
+    const double g[3] = {std::exp(-inner), a * (t - t0) * inner * std::exp(-inner),
+                         -a * c * inner * std::exp(-inner)};
+    double variance = 0;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            variance += g[i] * C[i][j] * g[j];
+        }
+    }
+    const BandSample at = bandAt(fit, t);
+    EXPECT_NEAR(at.fitted, a * std::exp(-inner), 1e-12);
+    EXPECT_NEAR(at.upper - at.fitted, 2.16036865646 * std::sqrt(variance), 1e-10);
+    EXPECT_NEAR(at.fitted - at.lower, 2.16036865646 * std::sqrt(variance), 1e-10);
+
+    double mean = 0, total = 0;
+    for (const Point& p : points) {
+        mean += p.y / 16;
+    }
+    for (const Point& p : points) {
+        total += (p.y - mean) * (p.y - mean);
+    }
+    EXPECT_NEAR(*rSquared(fit, points), 1 - 0.00936163766771 / total, 1e-9);
+    EXPECT_NEAR(residualDeviation(fit), std::sqrt(0.00936163766771 / 13), 1e-9);
+}
