@@ -96,13 +96,13 @@ Normalised normalise(std::string_view text) {
     return out;
 }
 
-// Near the largest double, 15 digits rounded to nearest can name a number
+// Near the largest double, digits rounded to nearest can name a number
 // beyond the double range ("1.79769313486232e+308"); cutting the digits
 // instead keeps the text readable. Only scientific form reaches there.
-std::string fifteenDigits(double value) {
+std::string significant(double value, int digits) {
     char buffer[64];
     auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
     double back = 0.0;
     if (std::from_chars(buffer, result.ptr, back).ec != std::errc::result_out_of_range) {
         return std::string(buffer, result.ptr);
@@ -110,21 +110,21 @@ std::string fifteenDigits(double value) {
     result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 16);
     std::string text(buffer, result.ptr);
     const std::size_t exponent = text.find('e');
-    std::string digits = text.substr(0, exponent - 2); // 15 significant digits, cut
-    digits.erase(digits.find_last_not_of('0') + 1);
-    if (digits.back() == '.') {
-        digits.pop_back();
+    std::string mantissa = text.substr(0, exponent - (17 - digits)); // cut, not rounded
+    mantissa.erase(mantissa.find_last_not_of('0') + 1);
+    if (mantissa.back() == '.') {
+        mantissa.pop_back();
     }
-    return digits + text.substr(exponent);
+    return mantissa + text.substr(exponent);
 }
 
 } // namespace
 
-std::string formatNumber(double value) {
+std::string formatNumber(double value, int significantDigits) {
     if (value == 0.0) {
         return "0"; // also for -0
     }
-    std::string text = fifteenDigits(value);
+    std::string text = significant(value, significantDigits);
     for (char& ch : text) {
         if (ch == '.') {
             ch = ',';
@@ -133,6 +133,10 @@ std::string formatNumber(double value) {
         }
     }
     return text;
+}
+
+std::string formatNumber(double value) {
+    return formatNumber(value, 15);
 }
 
 double parseNumber(std::string_view text) {

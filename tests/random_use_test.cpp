@@ -76,7 +76,9 @@ class Monkey {
     void activate() {
         if (!form_.isActiveWindow()) {
             form_.activateWindow();
-            QTest::qWaitForWindowActive(&form_);
+            if (!QTest::qWaitForWindowActive(&form_)) {
+                qWarning("the window did not become active");
+            }
         }
     }
 

@@ -14,6 +14,7 @@ cat >"$work/session.sh" <<'SESSION'
 #!/usr/bin/env bash
 set -euo pipefail
 program=$1; shots=$2; run_script=$3
+menu=18 # the menu bar's height above the designed client area
 find_window() {
   window=""
   for _ in $(seq "$1"); do
@@ -32,13 +33,13 @@ sleep 0.5
 import -window "$window" "$shots/table-view.png"
 # Type two points and switch to the graph, as a user would.
 xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
-xdotool mousemove --window "$window" 80 60 click 1 type '0'
-xdotool mousemove --window "$window" 250 60 click 1 type '1,5'
-xdotool mousemove --window "$window" 80 92 click 1 type '2,5'
-xdotool mousemove --window "$window" 250 92 click 1 type '4'
-xdotool mousemove --window "$window" 80 124 click 1 type '5'
-xdotool mousemove --window "$window" 250 124 click 1 type '4,8'
-xdotool mousemove --window "$window" 648 100 click 1
+xdotool mousemove --window "$window" 80 $((60 + menu)) click 1 type '0'
+xdotool mousemove --window "$window" 250 $((60 + menu)) click 1 type '1,5'
+xdotool mousemove --window "$window" 80 $((92 + menu)) click 1 type '2,5'
+xdotool mousemove --window "$window" 250 $((92 + menu)) click 1 type '4'
+xdotool mousemove --window "$window" 80 $((124 + menu)) click 1 type '5'
+xdotool mousemove --window "$window" 250 $((124 + menu)) click 1 type '4,8'
+xdotool mousemove --window "$window" 648 $((100 + menu)) click 1
 sleep 0.5
 import -window "$window" "$shots/graph-view.png"
 if ! kill -0 "$pid" 2>/dev/null; then
@@ -56,7 +57,7 @@ mkdir -p elsewhere
 pid=$!
 find_window 600
 sleep 0.5
-xdotool mousemove --window "$window" 648 36 click 1 # "Guardar"
+xdotool mousemove --window "$window" 648 $((36 + menu)) click 1 # "Guardar"
 for _ in $(seq 50); do
   [ -s elsewhere/datos.txt ] && break
   sleep 0.1

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,19 +27,24 @@ bool isEnter(const QKeyEvent* key) {
 // activation or a popup opening is not one.
 bool movesToAnotherControl(const QFocusEvent* focus) {
     return focus->reason() != Qt::ActiveWindowFocusReason &&
-           focus->reason() != Qt::PopupFocusReason;
+           focus->reason() != Qt::PopupFocusReason && focus->reason() != Qt::MenuBarFocusReason;
 }
 
 } // namespace
 
-Form1::Form1(QWidget* parent) : QWidget(parent), messages_(std::make_unique<MessageBoxSink>(this)) {
+Form1::Form1(QWidget* parent)
+    : QMainWindow(parent), messages_(std::make_unique<MessageBoxSink>(this)),
+      central_(new QWidget(this)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ajuste de Curvas Gompertz."));
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(8.25);
     setFont(font);
-    resize(724, 691);
+    setCentralWidget(central_);
+    createMenus();
+    // The designed client area lies below the menu bar.
+    resize(724, 691 + menuBar()->sizeHint().height());
     createTable();
     createGraphArea();
     createParameterPanel();
@@ -143,10 +149,13 @@ void Form1::setBackground(data::Column column, int row, data::CellColour colour)
 
 void Form1::capturar() {
     data::capturar(state_, *this);
+    emit dataCaptured();
 }
 
 void Form1::Command1_Click() {
-    if (const auto problem = data::guardar(state_, *this, data::kDataFileName)) {
+    const auto problem = data::guardar(state_, *this, data::kDataFileName);
+    emit dataCaptured();
+    if (problem) {
         showMessage(QString::fromStdString(*problem));
     }
 }
@@ -175,7 +184,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
             commitEditor(*editor);
         }
     }
-    return QWidget::eventFilter(watched, event);
+    return QMainWindow::eventFilter(watched, event);
 }
 
 bool Form1::isTableCell(const QObject* object) const {

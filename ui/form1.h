@@ -1,17 +1,20 @@
 #pragma once
 
 #include "data/capture.h"
+#include "fit/least_squares.h"
 #include "messages.h"
 #include "model/fit_state.h"
 #include "plot/plot.h"
 
-#include <QWidget>
+#include <QMainWindow>
 
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -20,6 +23,7 @@ class QScrollBar;
 
 namespace gompertz::ui {
 
+class AnalysisWindow;
 class GraphBox;
 class MathPicture;
 
@@ -36,9 +40,10 @@ struct ParameterEditor {
     bool resumesAfterRecovery = false;
 };
 
-// The one window: the data table, the graph, the fitting controls and the
-// parameter editors, and the one fit state they all work on.
-class Form1 : public QWidget, private data::CellTable {
+// The main window: the data table, the graph, the fitting controls and the
+// parameter editors, and the one fit state they all work on, below a menu
+// bar that leads to the analysis window.
+class Form1 : public QMainWindow, private data::CellTable {
     Q_OBJECT
   public:
     explicit Form1(QWidget* parent = nullptr);
@@ -46,12 +51,34 @@ class Form1 : public QWidget, private data::CellTable {
 
     const FitState& fitState() const { return state_; }
     void setMessageSink(std::unique_ptr<MessageSink> sink);
+    AnalysisWindow* analysisWindow() const { return analysis_; }
+
+    // What the analysis window works on: the captured points, the ticked
+    // fix boxes and the parameters in force.
+    std::vector<fit::Point> capturedPoints() const;
+    fit::Fixed fixedParameters() const;
+    fit::Parameters currentParameters() const;
+    // Why these parameters cannot be shown by the scroll bars (naming the
+    // parameter and its range), or nothing when they can.
+    std::optional<QString> outsideScrollRanges(const fit::Parameters& p) const;
+    // Captures the table as switching to the graph does.
+    void captureTable();
+    // Writes the parameters as a committed edit does and shows the graph
+    // view; an error leads to the overflow recovery.
+    void applyParameters(const fit::Parameters& p);
+
+  signals:
+    // The table was captured into the fit state.
+    void dataCaptured();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // Layout.
+    void createMenus();
+    void openAnalysis();
+    void showAbout();
     void createTable();
     void createGraphArea();
     void createParameterPanel();
@@ -104,6 +131,9 @@ class Form1 : public QWidget, private data::CellTable {
 
     FitState state_;
     std::unique_ptr<MessageSink> messages_;
+    QWidget* central_ = nullptr;
+    QAction* actionAnalisis = nullptr;
+    AnalysisWindow* analysis_ = nullptr;
 
     std::array<QLineEdit*, data::kRows> xv_{};
     std::array<QLineEdit*, data::kRows> yv_{};

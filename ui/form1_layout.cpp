@@ -107,44 +107,44 @@ void Form1::createTable() {
     for (int i = 0; i < data::kRows; ++i) {
         const QByteArray x = "xv_" + QByteArray::number(i);
         const QByteArray y = "yv_" + QByteArray::number(i);
-        xv_[i] = textBox(this, x.constData(), 360, 720 + 480 * i, 1935, 375);
-        yv_[i] = textBox(this, y.constData(), 2640, 720 + 480 * i, 2415, 375);
+        xv_[i] = textBox(central_, x.constData(), 360, 720 + 480 * i, 1935, 375);
+        yv_[i] = textBox(central_, y.constData(), 2640, 720 + 480 * i, 2415, 375);
         xv_[i]->installEventFilter(this);
         yv_[i]->installEventFilter(this);
     }
-    Label11 = label(this, "Label11", 1200, 120, 495, 495, QStringLiteral("t"), 13.5);
-    Label12 = label(this, "Label12", 3600, 120, 495, 375, QStringLiteral("f(t)"), 13.5);
+    Label11 = label(central_, "Label11", 1200, 120, 495, 495, QStringLiteral("t"), 13.5);
+    Label12 = label(central_, "Label12", 3600, 120, 495, 375, QStringLiteral("f(t)"), 13.5);
 }
 
 void Form1::createGraphArea() {
-    graf = place(new GraphBox(this), "graf", 600, 240, 4800, 4000);
+    graf = place(new GraphBox(central_), "graf", 600, 240, 4800, 4000);
     graf->setFocusPolicy(Qt::StrongFocus);
     const auto right = Qt::AlignRight | Qt::AlignTop;
     const auto centre = Qt::AlignHCenter | Qt::AlignTop;
-    Final = label(this, "Final", 0, 120, 495, 255, QStringLiteral("10"), 0.0, right);
-    inicio = label(this, "inicio", 120, 3960, 375, 255, QStringLiteral("0"), 0.0, right);
-    Minimo = label(this, "Minimo", 480, 4320, 375, 255, QStringLiteral("-5"), 0.0, centre);
-    maximo = label(this, "maximo", 5160, 4320, 375, 255, QStringLiteral("15"), 0.0, centre);
-    Label14 = label(this, "Label14", 1800, 4320, 255, 255, QStringLiteral("0"));
+    Final = label(central_, "Final", 0, 120, 495, 255, QStringLiteral("10"), 0.0, right);
+    inicio = label(central_, "inicio", 120, 3960, 375, 255, QStringLiteral("0"), 0.0, right);
+    Minimo = label(central_, "Minimo", 480, 4320, 375, 255, QStringLiteral("-5"), 0.0, centre);
+    maximo = label(central_, "maximo", 5160, 4320, 375, 255, QStringLiteral("15"), 0.0, centre);
+    Label14 = label(central_, "Label14", 1800, 4320, 255, 255, QStringLiteral("0"));
 }
 
 void Form1::createParameterPanel() {
     funcion =
-        picture(this, "funcion", 6120, 120, 1695, 1095,
+        picture(central_, "funcion", 6120, 120, 1695, 1095,
                 {QStringLiteral("a·e"), QStringLiteral("−e"), QStringLiteral("−c(t−t₀)")}, 16);
-    Para = label(this, "Para", 5760, 2040, 1335, 255, QStringLiteral("Coeficientes"), 12.0);
-    Picture1 = picture(this, "Picture1", 5760, 2520, 495, 495, {QStringLiteral("a")}, 16);
-    Picture2 = picture(this, "Picture2", 5760, 3120, 615, 495, {QStringLiteral("c")}, 16);
-    Picture3 = picture(this, "Picture3", 5760, 3720, 615, 495, {QStringLiteral("t₀")}, 16);
-    Check1 = fixBox(this, "Check1", 2640, 375, QStringLiteral("Fijar parámetro a"));
-    Check2 = fixBox(this, "Check2", 3240, 375, QStringLiteral("Fijar parámetro c"));
-    Check3 = fixBox(this, "Check3", 3720, 495, QStringLiteral("Fijar parámetro t0"));
-    LSCR = scrollBar(this, "LSCR", 2520, -100, 100);
-    Lval = textBox(this, "Lval", 6360, 2640, 4185, 345, QStringLiteral("5"));
-    CSCR = scrollBar(this, "CSCR", 3120, -60, 60);
-    Cval = textBox(this, "Cval", 6360, 3240, 4185, 345, QStringLiteral("1"));
-    TSCR = scrollBar(this, "TSCR", 3720, -100, 100);
-    Tval = textBox(this, "Tval", 6360, 3840, 4185, 345, QStringLiteral("0"));
+    Para = label(central_, "Para", 5760, 2040, 1335, 255, QStringLiteral("Coeficientes"), 12.0);
+    Picture1 = picture(central_, "Picture1", 5760, 2520, 495, 495, {QStringLiteral("a")}, 16);
+    Picture2 = picture(central_, "Picture2", 5760, 3120, 615, 495, {QStringLiteral("c")}, 16);
+    Picture3 = picture(central_, "Picture3", 5760, 3720, 615, 495, {QStringLiteral("t₀")}, 16);
+    Check1 = fixBox(central_, "Check1", 2640, 375, QStringLiteral("Fijar parámetro a"));
+    Check2 = fixBox(central_, "Check2", 3240, 375, QStringLiteral("Fijar parámetro c"));
+    Check3 = fixBox(central_, "Check3", 3720, 495, QStringLiteral("Fijar parámetro t0"));
+    LSCR = scrollBar(central_, "LSCR", 2520, -100, 100);
+    Lval = textBox(central_, "Lval", 6360, 2640, 4185, 345, QStringLiteral("5"));
+    CSCR = scrollBar(central_, "CSCR", 3120, -60, 60);
+    Cval = textBox(central_, "Cval", 6360, 3240, 4185, 345, QStringLiteral("1"));
+    TSCR = scrollBar(central_, "TSCR", 3720, -100, 100);
+    Tval = textBox(central_, "Tval", 6360, 3840, 4185, 345, QStringLiteral("0"));
     editors_ = {ParameterEditor{LSCR, Lval, &FitState::a, 10.0, 10.0, false},
                 ParameterEditor{CSCR, Cval, &FitState::c, 10.0, 0.0, true},
                 ParameterEditor{TSCR, Tval, &FitState::t0, 5.0, 0.0, false}};
@@ -154,28 +154,28 @@ void Form1::createParameterPanel() {
 }
 
 void Form1::createStepPanel() {
-    Label1 = label(this, "Label1", 240, 4680, 975, 375, QStringLiteral("Ajuste"), 12.0);
-    paso = button(this, "paso", 0, 5520, 1095, 375, QStringLiteral("Un paso"));
-    paso3 = button(this, "paso3", 0, 5880, 1095, 375, QStringLiteral("100 pasos"));
-    paso4 = button(this, "paso4", 0, 6240, 1095, 375, QStringLiteral("10000 pasos"));
+    Label1 = label(central_, "Label1", 240, 4680, 975, 375, QStringLiteral("Ajuste"), 12.0);
+    paso = button(central_, "paso", 0, 5520, 1095, 375, QStringLiteral("Un paso"));
+    paso3 = button(central_, "paso3", 0, 5880, 1095, 375, QStringLiteral("100 pasos"));
+    paso4 = button(central_, "paso4", 0, 6240, 1095, 375, QStringLiteral("10000 pasos"));
     Label2 =
-        label(this, "Label2", 1320, 4680, 2175, 375, QStringLiteral("Derivadas Parciales"), 12.0);
-    Label6 = readoutLabel(this, "Label6", 1320, 5160);
-    Label7 = readoutLabel(this, "Label7", 1320, 5640);
-    Label8 = readoutLabel(this, "Label8", 1320, 6120);
-    Label3 = label(this, "Label3", 3840, 4680, 1095, 375, QStringLiteral("Paso"), 12.0);
-    Text1 = textBox(this, "Text1", 3840, 5160, 1215, 375, QStringLiteral("0,001"));
-    Label4 = label(this, "Label4", 5520, 4680, 2175, 375, QStringLiteral("Error Cuadrático"), 12.0);
-    label9 = textBox(this, "label9", 5520, 5160, 5055, 375, QStringLiteral("0"));
+        label(central_, "Label2", 1320, 4680, 2175, 375, QStringLiteral("Derivadas Parciales"), 12.0);
+    Label6 = readoutLabel(central_, "Label6", 1320, 5160);
+    Label7 = readoutLabel(central_, "Label7", 1320, 5640);
+    Label8 = readoutLabel(central_, "Label8", 1320, 6120);
+    Label3 = label(central_, "Label3", 3840, 4680, 1095, 375, QStringLiteral("Paso"), 12.0);
+    Text1 = textBox(central_, "Text1", 3840, 5160, 1215, 375, QStringLiteral("0,001"));
+    Label4 = label(central_, "Label4", 5520, 4680, 2175, 375, QStringLiteral("Error Cuadrático"), 12.0);
+    label9 = textBox(central_, "label9", 5520, 5160, 5055, 375, QStringLiteral("0"));
     Label5 =
-        label(this, "Label5", 5520, 5640, 5055, 255, QStringLiteral("Error normalizado (%)"), 12.0);
-    label10 = textBox(this, "label10", 5520, 6120, 5055, 375, QStringLiteral("0"));
+        label(central_, "Label5", 5520, 5640, 5055, 255, QStringLiteral("Error normalizado (%)"), 12.0);
+    label10 = textBox(central_, "label10", 5520, 6120, 5055, 375, QStringLiteral("0"));
 }
 
 void Form1::createFileButtons() {
-    Command1 = button(this, "Command1", 9000, 360, 1455, 375, QStringLiteral("Guardar"));
-    Recuperar = button(this, "Recuperar", 9000, 840, 1455, 375, QStringLiteral("Recuperar"));
-    Command5 = button(this, "Command5", 9120, 1320, 1215, 375, QStringLiteral("Gráfica"));
+    Command1 = button(central_, "Command1", 9000, 360, 1455, 375, QStringLiteral("Guardar"));
+    Recuperar = button(central_, "Recuperar", 9000, 840, 1455, 375, QStringLiteral("Recuperar"));
+    Command5 = button(central_, "Command5", 9120, 1320, 1215, 375, QStringLiteral("Gráfica"));
 }
 
 void Form1::setTabOrderAsDesigned() {

@@ -1,0 +1,323 @@
+// "Análisis del ajuste", driven as a user drives it: opened from either
+// view, fitted in one click, applied, copied and exported. Expected values
+// are R's nls results for DNase run 1 and NIST's certified ones for Rat42.
+#include "test_support.h"
+
+#include "ui/analysis_window.h"
+#include "ui/file_chooser.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QMenuBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <cmath>
+
+using namespace testing_support;
+using gompertz::ui::AnalysisWindow;
+
+namespace {
+
+using Rows = std::vector<std::pair<QString, QString>>;
+
+QString comma(double value) {
+    return QString::number(value, 'g', 15).replace('.', ',');
+}
+
+Rows dnase1() {
+    const double conc[] = {0.04882812, 0.1953125, 0.390625, 0.78125, 1.5625, 3.125, 6.25, 12.5};
+    const char* density[] = {"0,017", "0,018", "0,121", "0,124", "0,206", "0,215",
+                             "0,377", "0,374", "0,614", "0,609", "1,019", "1,001",
+                             "1,334", "1,364", "1,73",  "1,71"};
+    Rows rows;
+    for (int i = 0; i < 16; ++i) {
+        rows.emplace_back(comma(std::log(conc[i / 2])), density[i]);
+    }
+    return rows;
+}
+
+const Rows kRat42 = {{"9", "8,93"},   {"14", "10,8"},  {"21", "18,59"},
+                     {"28", "22,33"}, {"42", "39,35"}, {"57", "56,11"},
+                     {"63", "61,73"}, {"70", "64,62"}, {"79", "67,08"}};
+
+// Gives the export dialog's answer without a dialog.
+class FixedChooser : public gompertz::ui::FileChooser {
+  public:
+    QString path;
+    QString filter;
+    QString saveFileName(QWidget*, const QString&, const QStringList& filters,
+                         QString* chosen) override {
+        Q_ASSERT(filters.contains(filter));
+        *chosen = filter;
+        return path;
+    }
+    QString openFileName(QWidget*, const QString&, const QStringList&) override { return path; }
+};
+
+struct Analysis {
+    Window w;
+    QStringList messages;
+    FixedChooser* chooser = nullptr;
+
+    AnalysisWindow* open() {
+        w.form->findChild<QAction*>("actionAnalisis")->trigger();
+        AnalysisWindow* window = w.form->analysisWindow();
+        if (chooser == nullptr) {
+            window->setMessageSink(std::make_unique<RecordingSink>(&messages));
+            auto owned = std::make_unique<FixedChooser>();
+            chooser = owned.get();
+            window->setFileChooser(std::move(owned));
+        }
+        return window;
+    }
+    QString cell(int row, int column) const {
+        auto* table = w.form->analysisWindow()->findChild<QTableWidget*>("resultados");
+        const QTableWidgetItem* item = table->item(row, column);
+        return item != nullptr ? item->text() : QString();
+    }
+    QString summary() const {
+        return w.form->analysisWindow()->findChild<QLabel*>("resumen")->text();
+    }
+    void click(const char* button) {
+        QTest::mouseClick(w.form->analysisWindow()->findChild<QPushButton*>(button),
+                          Qt::LeftButton);
+    }
+    QPushButton* button(const char* name) const {
+        return w.form->analysisWindow()->findChild<QPushButton*>(name);
+    }
+};
+
+} // namespace
+
+class AnalysisTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void theMenuOpensTheWindowFromTheTableAfterACapture() {
+        Analysis t;
+        t.w.enterPoints({{"1,50", "2"}, {"3", "4"}});
+        auto* action = t.w.form->findChild<QAction*>("actionAnalisis");
+        QCOMPARE(action->shortcut(), QKeySequence(QStringLiteral("Ctrl+L")));
+        QCOMPARE(action->text(), QStringLiteral("Análisis del ajuste…"));
+        AnalysisWindow* window = t.open();
+        QCOMPARE(window->objectName(), QStringLiteral("Analisis"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Análisis del ajuste"));
+        QVERIFY(window->isVisible() && window->isWindow());
+        QCOMPARE(t.w.caption("xv_0"), QStringLiteral("1,5")); // captured, as "Gráfica" does
+        QCOMPARE(t.w.state().pointCount, 2);
+        QCOMPARE(t.w.caption("Command5"), QStringLiteral("Gráfica")); // still the table view
+        QCOMPARE(t.open(), window); // raised again, not a second one
+    }
+
+    void oneClickGivesThePublishedFitWhateverTheMainWindowShows() {
+        Analysis t;
+        t.w.showGraph(dnase1());
+        t.w.typeAndPress("Tval", "-15", Qt::Key_Return); // far from the optimum
+        t.open();
+        t.click("ajusteOptimo");
+        QCOMPARE(t.messages, QStringList());
+        const QStringList expected[] = {
+            {"4,60333", "0,653208"}, {"0,333424", "0,0307927"}, {"2,46044", "0,411988"}};
+        for (int r = 0; r < 3; ++r) {
+            QCOMPARE(t.cell(r, 0), expected[r][0]);
+            QCOMPARE(t.cell(r, 1), expected[r][1]);
+        }
+        // a - q SE with q = 2.16036865646, the t quantile for 13 degrees.
+        QCOMPARE(t.cell(0, 2), comma(4.60333040364 - 2.16036865646 * 0.653207591).left(7));
+        QCOMPARE(t.cell(3, 0), QStringLiteral("1,69347")); // a / e
+        QCOMPARE(t.cell(5, 0), QStringLiteral("-0,538746")); // t0 - 1/c
+        QVERIFY2(t.summary().startsWith("n = 16, gl = 13, SSE = 0,00936164, s = 0,0268352, R² = "),
+                 qPrintable(t.summary()));
+        QVERIFY(!t.summary().contains("no determinan"));
+        // Nothing in the main window changed.
+        QCOMPARE(t.w.state().t0, -15.0);
+        QCOMPARE(t.w.messages, QStringList());
+    }
+
+    void aFixedParameterShowsFixedAndCountsNoDegree() {
+        Analysis t;
+        t.w.showGraph(dnase1());
+        t.w.typeAndPress("Cval", "0,3", Qt::Key_Return);
+        t.w.click("Check2");
+        t.open();
+        t.click("ajusteOptimo");
+        QCOMPARE(t.cell(1, 0), QStringLiteral("0,3"));
+        QCOMPARE(t.cell(1, 1), QStringLiteral("fijo"));
+        QCOMPARE(t.cell(1, 2), QString());
+        QVERIFY(t.summary().startsWith("n = 16, gl = 14,"));
+    }
+
+    void whatCannotBeFittedIsRefusedAndNothingChanges() {
+        Analysis t;
+        t.open();
+        t.click("ajusteOptimo");
+        QCOMPARE(t.messages.size(), 1);
+        QVERIFY(t.messages[0].startsWith("No hay datos"));
+        t.w.showGraph({{"0", "1"}, {"1", "2"}, {"2", "3"}});
+        t.click("valoresIniciales");
+        QCOMPARE(t.messages.size(), 2);
+        QVERIFY2(t.messages[1].startsWith("Se necesitan al menos 4 puntos"), qPrintable(t.messages[1]));
+        QCOMPARE(t.cell(0, 0), QString());
+        QVERIFY(!t.button("aplicar")->isEnabled());
+    }
+
+    void dataShortOfTheirPlateauAreFittedWithAWarning() {
+        Analysis t;
+        Rows rows;
+        const double noise[] = {0.01, -0.02, 0.015, -0.01, 0.02, -0.015, 0.01};
+        for (int i = 0; i < 7; ++i) { // the early part of a curve whose plateau is at 1000
+            rows.emplace_back(QString::number(i), comma(1000 * std::exp(-std::exp(-0.2 * (i - 20))) + noise[i]));
+        }
+        t.w.showGraph(rows);
+        t.open();
+        t.click("ajusteOptimo");
+        QVERIFY(t.summary().endsWith("\nLos datos no determinan bien los parámetros"));
+        QVERIFY(!t.cell(0, 0).isEmpty());
+    }
+
+    void theStartIsShownWithoutUncertainties() {
+        Analysis t;
+        t.w.showGraph(kRat42);
+        t.open();
+        t.click("valoresIniciales");
+        QVERIFY(!t.cell(0, 0).isEmpty());
+        QCOMPARE(t.cell(0, 1), QString());
+        QVERIFY(t.summary().startsWith("Valores iniciales"));
+    }
+
+    void applyingWritesTheMainWindowAsAnEditDoes() {
+        Analysis t;
+        t.w.enterPoints(dnase1());
+        t.open(); // from the table view
+        t.click("ajusteOptimo");
+        QVERIFY(t.button("aplicar")->isEnabled());
+        t.click("aplicar");
+        QCOMPARE(t.w.caption("Command5"), QStringLiteral("Tabla")); // the graph view
+        QVERIFY(t.w.caption("Lval").startsWith("4,6033304"));
+        QVERIFY(t.w.caption("Cval").startsWith("0,33342385"));
+        QVERIFY(t.w.caption("Tval").startsWith("2,4604396"));
+        QCOMPARE(t.w.get<QScrollBar>("LSCR")->value(), -54); // nearest(46.03 - 100)
+        QCOMPARE(t.w.get<QScrollBar>("CSCR")->value(), 3);
+        QCOMPARE(t.w.get<QScrollBar>("TSCR")->value(), 12);
+        QVERIFY(near(0.00936163766771, shown(t.w, "label9"), 1e-6)); // redrawn with read-outs
+        QCOMPARE(t.w.state().busy, 0);
+        QCOMPARE(t.w.messages, QStringList());
+    }
+
+    void aFitOutsideTheBarsCannotBeApplied() {
+        Analysis t;
+        t.w.showGraph(kRat42);
+        t.open();
+        t.click("ajusteOptimo");
+        QCOMPARE(t.cell(0, 0), QStringLiteral("82,8322"));
+        QCOMPARE(t.cell(1, 0), QStringLiteral("0,0370749"));
+        QCOMPARE(t.cell(2, 0), QStringLiteral("33,0065"));
+        QPushButton* apply = t.button("aplicar");
+        QVERIFY(!apply->isEnabled());
+        QVERIFY2(apply->toolTip().startsWith("a = 82,8322") && apply->toolTip().contains("0 a 20"),
+                 qPrintable(apply->toolTip()));
+        QTest::mouseClick(apply, Qt::LeftButton);
+        QCOMPARE(t.w.state().a, 5.0);
+    }
+
+    void newDataClearTheResults() {
+        Analysis t;
+        t.w.showGraph(kRat42);
+        t.open();
+        t.click("ajusteOptimo");
+        QVERIFY(!t.cell(0, 0).isEmpty());
+        t.w.click("Command5");
+        t.w.click("Command5"); // the same data captured again: results stay
+        QVERIFY(!t.cell(0, 0).isEmpty());
+        t.w.click("Command5");
+        t.w.type("yv_0", "9");
+        t.w.click("Command5");
+        QCOMPARE(t.cell(0, 0), QString());
+        QCOMPARE(t.summary(), QString());
+    }
+
+    void copyPutsATabSeparatedTableOnTheClipboard() {
+        Analysis t;
+        t.w.showGraph(dnase1());
+        t.open();
+        t.click("ajusteOptimo");
+        t.click("copiar");
+        const QStringList lines = QApplication::clipboard()->text().split('\n');
+        QCOMPARE(lines[0], QStringLiteral("\tValor\tError típico\tIC 95 % inferior\tIC 95 % superior"));
+        const QStringList a = lines[1].split('\t');
+        QCOMPARE(a.size(), 5);
+        QCOMPARE(a[0], QStringLiteral("a"));
+        QVERIFY2(a[1].startsWith("4,6033304"), qPrintable(a[1]));
+        QVERIFY(lines.contains("gl\t13"));
+    }
+
+    void exportsWriteEachKindOfFile() {
+        Analysis t;
+        t.w.showGraph(dnase1());
+        QTemporaryDir folder;
+        AnalysisWindow* window = t.open();
+        t.click("ajusteOptimo");
+
+        t.chooser->path = folder.filePath("ajuste.csv");
+        t.chooser->filter = QStringLiteral("CSV con «;» y coma decimal (*.csv)");
+        t.click("exportar");
+        QFile csv(t.chooser->path);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(csv.readAll()).split("\r\n");
+        QCOMPARE(lines[0], QStringLiteral("t;y;ajustado;residuo"));
+        QCOMPARE(lines[1].split(';').size(), 4);
+        QVERIFY(lines[1].split(';')[1] == "0,017");
+        QCOMPARE(lines[17], QString());
+        QVERIFY(lines[19].startsWith("a;4,6033304"));
+
+        t.chooser->path = folder.filePath("ajuste-en.csv");
+        t.chooser->filter = QStringLiteral("CSV con «,» y punto decimal (*.csv)");
+        t.click("exportar");
+        QFile english(t.chooser->path);
+        QVERIFY(english.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(english.readAll()).contains("\r\na,4.6033304"));
+
+        t.chooser->path = folder.filePath("grafica.png");
+        t.chooser->filter = QStringLiteral("Imagen PNG (*.png)");
+        t.click("exportar");
+        const QImage image(t.chooser->path);
+        auto* plot = window->findChild<QWidget*>("grafica");
+        QCOMPARE(image.size(), plot->size() * 2);
+
+        t.chooser->path = folder.filePath("grafica.pdf");
+        t.chooser->filter = QStringLiteral("Documento PDF (*.pdf)");
+        t.click("exportar");
+        QFile pdf(t.chooser->path);
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(5) == "%PDF-");
+
+        // A folder that is not there: a message, and no file.
+        t.chooser->path = folder.filePath("no/existe.csv");
+        t.chooser->filter = QStringLiteral("CSV con «;» y coma decimal (*.csv)");
+        t.click("exportar");
+        QCOMPARE(t.messages.size(), 1);
+        QVERIFY(t.messages[0].startsWith("No se pudo exportar"));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 4);
+    }
+
+    void openingTheMenuCommitsNoParameterBox() {
+        Window w;
+        w.showGraph(dnase1());
+        w.type("Lval", "7"); // typed, not committed
+        QMenuBar* bar = w.form->menuBar();
+        QAction* menu = bar->actions().first();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu).center());
+        QWidget* popup = QApplication::activePopupWidget();
+        QVERIFY(popup != nullptr);
+        QTest::keyClick(popup, Qt::Key_Escape);
+        QCOMPARE(w.state().a, 5.0);
+        QCOMPARE(w.caption("Lval"), QStringLiteral("7"));
+        QCOMPARE(w.messages, QStringList());
+    }
+};
+
+WIDGET_TEST_MAIN(AnalysisTest)
+#include "analysis_test.moc"

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "file_chooser.h"
+#include "fit/least_squares.h"
+#include "messages.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QCPGraph;
+class QCustomPlot;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace gompertz::ui {
+
+class Form1;
+
+// "Análisis del ajuste": the least-squares optimum of the main window's
+// captured points in one click, with its uncertainties, the quantities read
+// off a growth curve, a plot with the confidence band and the residuals,
+// and the means to apply, copy and export it. Touches the main window only
+// through "Aplicar a la ventana principal".
+class AnalysisWindow : public QWidget {
+    Q_OBJECT
+  public:
+    explicit AnalysisWindow(Form1& main);
+
+    void setMessageSink(std::unique_ptr<MessageSink> sink);
+    void setFileChooser(std::unique_ptr<FileChooser> chooser);
+
+    // Takes the main window's captured points again; new points clear the
+    // results.
+    void refresh();
+
+    // The results table and the summary as tab-separated text with a header
+    // row, 15 significant digits and the decimal comma.
+    QString resultsText() const;
+
+    enum class Export { Png, Pdf, CsvSemicolon, CsvComma };
+    // Writes the file completely or not at all; the reason when it could not.
+    std::optional<QString> exportTo(const QString& path, Export kind);
+
+  private:
+    void createWidgets();
+    void createPlot();
+    void valoresIniciales_Click();
+    void ajusteOptimo_Click();
+    void aplicar_Click();
+    void copiar_Click();
+    void exportar_Click();
+
+    bool refusedForTooFewPoints();
+    void clearResults();
+    void showResults();
+    void showStart();
+    void replot();
+    void updateApply();
+    fit::Parameters shownParameters() const;
+    QString csvText(QChar separator, bool decimalComma) const;
+
+    Form1& main_;
+    std::unique_ptr<MessageSink> messages_;
+    std::unique_ptr<FileChooser> files_;
+    fit::LeastSquares solver_;
+    std::vector<fit::Point> points_;
+    std::optional<fit::Fit> fit_;
+    std::optional<fit::Parameters> start_;
+
+    QCustomPlot* grafica = nullptr;
+    QCPGraph* pointsGraph_ = nullptr;
+    QCPGraph* curveGraph_ = nullptr;
+    QCPGraph* bandLow_ = nullptr;
+    QCPGraph* bandHigh_ = nullptr;
+    QCPGraph* residualGraph_ = nullptr;
+    QCPGraph* zeroGraph_ = nullptr;
+    QTableWidget* resultados = nullptr;
+    QLabel* resumen = nullptr;
+    QPushButton* valoresIniciales = nullptr;
+    QPushButton* ajusteOptimo = nullptr;
+    QPushButton* aplicar = nullptr;
+    QPushButton* copiar = nullptr;
+    QPushButton* exportar = nullptr;
+};
+
+} // namespace gompertz::ui

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace gompertz::ui {
+
+// Where the windows ask for a file name: Qt's file dialog for the user, a
+// stand-in in tests. Empty when the user cancels.
+class FileChooser {
+  public:
+    virtual ~FileChooser() = default;
+    // filters as for QFileDialog; *chosen receives the one the user picked.
+    virtual QString saveFileName(QWidget* parent, const QString& caption, const QStringList& filters,
+                                 QString* chosen) = 0;
+    virtual QString openFileName(QWidget* parent, const QString& caption,
+                                 const QStringList& filters) = 0;
+};
+
+// QFileDialog, starting in the working folder.
+class DialogFileChooser : public FileChooser {
+  public:
+    QString saveFileName(QWidget* parent, const QString& caption, const QStringList& filters,
+                         QString* chosen) override;
+    QString openFileName(QWidget* parent, const QString& caption,
+                         const QStringList& filters) override;
+};
+
+} // namespace gompertz::ui
