@@ -77,9 +77,23 @@ std::optional<double> prefixValue(std::string_view line) {
     return value;
 }
 
-std::string invalidFile(const std::string& why) {
-    return "El archivo " + std::string(kDataFileName) + " no es válido: " + why +
-           ". La tabla no se ha modificado.";
+// How messages name a file: by its name, and where it is when that is not
+// the working folder.
+struct Named {
+    std::string name;
+    std::string where;
+};
+
+Named named(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return {path, "en la carpeta de trabajo"};
+    }
+    return {path.substr(slash + 1), "en " + (slash == 0 ? std::string("/") : path.substr(0, slash))};
+}
+
+std::string invalidFile(const std::string& name, const std::string& why) {
+    return "El archivo " + name + " no es válido: " + why + ". La tabla no se ha modificado.";
 }
 
 const char* const kNotRegular = "no es un archivo normal (es un dispositivo, una tubería o un socket)";
@@ -91,7 +105,7 @@ std::string causeOf(int error, const QFileDevice& file) {
 }
 
 std::optional<std::string> writeAtomically(const std::string& path, const std::string& bytes) {
-    const std::string failed = "No se pudo guardar " + std::string(kDataFileName) + ": ";
+    const std::string failed = "No se pudo guardar " + named(path).name + ": ";
     struct stat info{};
     const bool existed = ::stat(path.c_str(), &info) == 0; // through a link, to its target
     if (existed && S_ISDIR(info.st_mode)) {
@@ -120,30 +134,26 @@ std::optional<std::string> writeAtomically(const std::string& path, const std::s
     return std::nullopt;
 }
 
-struct FileBytes {
-    std::string bytes;
-    std::optional<std::string> error;
-};
-
 // Reads at most kMaxFileBytes of a regular file. The file is looked at
 // before it is opened, so that a device or a pipe is never opened at all,
 // and again once open, in case it was swapped in between.
+} // namespace
+
 FileBytes readBounded(const std::string& path) {
-    const std::string unreadable = "No se pudo leer " + std::string(kDataFileName) + ": ";
+    const Named file = named(path);
+    const std::string unreadable = "No se pudo leer " + file.name + ": ";
     struct stat info{};
     if (::stat(path.c_str(), &info) != 0) {
         if (errno == ENOENT) {
-            return {{},
-                    "No se encuentra el archivo " + std::string(kDataFileName) +
-                        " en la carpeta de trabajo."};
+            return {{}, "No se encuentra el archivo " + file.name + " " + file.where + "."};
         }
         return {{}, unreadable + describeFileError(errno) + "."};
     }
     if (S_ISDIR(info.st_mode)) {
-        return {{}, invalidFile("en su lugar hay una carpeta con ese nombre")};
+        return {{}, invalidFile(file.name, "en su lugar hay una carpeta con ese nombre")};
     }
     if (!S_ISREG(info.st_mode)) {
-        return {{}, invalidFile(kNotRegular)};
+        return {{}, invalidFile(file.name, kNotRegular)};
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
@@ -151,7 +161,7 @@ FileBytes readBounded(const std::string& path) {
     }
     FileBytes out;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        out.error = invalidFile(kNotRegular);
+        out.error = invalidFile(file.name, kNotRegular);
     } else {
         std::string& bytes = out.bytes;
         bytes.resize(kMaxFileBytes + 1);
@@ -172,7 +182,7 @@ FileBytes readBounded(const std::string& path) {
         }
         bytes.resize(filled);
         if (!out.error && filled > kMaxFileBytes) {
-            out.error = invalidFile("es demasiado grande (más de 1 MiB)");
+            out.error = invalidFile(file.name, "es demasiado grande (más de 1 MiB)");
         }
     }
     ::close(fd);
@@ -181,8 +191,6 @@ FileBytes readBounded(const std::string& path) {
     }
     return out;
 }
-
-} // namespace
 
 std::string describeFileError(int error) {
     switch (error) {
@@ -219,10 +227,12 @@ std::string formatDataFile(const std::vector<Row>& rows) {
     return out;
 }
 
-std::variant<std::vector<Row>, std::string> parseDataFile(const std::string& bytes) {
+std::variant<std::vector<Row>, std::string> parseDataFile(const std::string& bytes,
+                                                          const std::string& name) {
+    const auto invalid = [&name](const std::string& why) { return invalidFile(name, why); };
     LineReader lines(bytes);
     if (lines.atEnd()) {
-        return invalidFile("está vacío");
+        return invalid("está vacío");
     }
     int count = -1;
     const std::string_view first = lines.next();
@@ -234,16 +244,16 @@ std::variant<std::vector<Row>, std::string> parseDataFile(const std::string& byt
         // beyond the integer range: refused below like any other bad count
     }
     if (count < 0 || count > kRows) {
-        return invalidFile("la primera línea debe empezar por el número de puntos, de 0 a 20");
+        return invalid("la primera línea debe empezar por el número de puntos, de 0 a 20");
     }
     std::vector<std::string> texts;
     for (int line = 2; line <= 1 + 2 * count; ++line) {
         if (lines.atEnd()) {
-            return invalidFile("anuncia " + std::to_string(count) + " puntos pero le faltan líneas");
+            return invalid("anuncia " + std::to_string(count) + " puntos pero le faltan líneas");
         }
         const std::string_view text = lines.next();
         if (text.size() > kMaxLineLength) {
-            return invalidFile("la línea " + std::to_string(line) + " es demasiado larga");
+            return invalid("la línea " + std::to_string(line) + " es demasiado larga");
         }
         texts.emplace_back(text);
     }
@@ -254,8 +264,9 @@ std::variant<std::vector<Row>, std::string> parseDataFile(const std::string& byt
     return rows;
 }
 
-std::optional<std::string> loadDataFile(CellTable& table, const std::string& bytes) {
-    const auto parsed = parseDataFile(bytes);
+std::optional<std::string> loadDataFile(CellTable& table, const std::string& bytes,
+                                        const std::string& name) {
+    const auto parsed = parseDataFile(bytes, name);
     if (const auto* message = std::get_if<std::string>(&parsed)) {
         return *message;
     }
@@ -282,7 +293,7 @@ std::optional<std::string> recuperar(CellTable& table, const std::string& path) 
     if (file.error) {
         return file.error;
     }
-    return loadDataFile(table, file.bytes);
+    return loadDataFile(table, file.bytes, named(path).name);
 }
 
 } // namespace gompertz::data

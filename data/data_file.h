@@ -32,12 +32,24 @@ std::string formatDataFile(const std::vector<Row>& rows);
 // The rows a file promises, or a message in Spanish naming what is wrong.
 // Accepts lines ended by CR LF, LF or CR. Reads no line past the ones the
 // count promises; refuses a needed line longer than a cell takes.
-std::variant<std::vector<Row>, std::string> parseDataFile(const std::string& bytes);
+// Messages name the file as given.
+std::variant<std::vector<Row>, std::string> parseDataFile(const std::string& bytes,
+                                                          const std::string& name = kDataFileName);
 
 // Parses the bytes and only when they are sound writes the rows' texts into
 // the table and empties the rows below; otherwise leaves the table as it was
 // and returns the message. Rows outside 0..19 are never addressed.
-std::optional<std::string> loadDataFile(CellTable& table, const std::string& bytes);
+std::optional<std::string> loadDataFile(CellTable& table, const std::string& bytes,
+                                        const std::string& name = kDataFileName);
+
+// At most kMaxFileBytes of a regular file, or a message in Spanish naming
+// why not: missing, unreadable, not a regular file (never opened then),
+// too large. Messages name the file, and its folder when the path has one.
+struct FileBytes {
+    std::string bytes;
+    std::optional<std::string> error;
+};
+FileBytes readBounded(const std::string& path);
 
 // Captures the table, then writes the captured rows' texts. The previous file
 // is replaced only once the new one is completely written; a path that

@@ -382,7 +382,10 @@ Fit LeastSquares::run(const std::vector<Point>& points, const Fixed& fixed, cons
     }
     const auto n = points.size();
     const auto p = static_cast<std::size_t>(fit.freeParameters);
-    Problem problem{&points, fixed, start};
+    Problem problem;
+    problem.points = &points;
+    problem.fixed = fixed;
+    problem.held = start;
     gsl_multifit_nlinear_fdf fdf{};
     fdf.f = residuals;
     fdf.df = jacobian;

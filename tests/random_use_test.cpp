@@ -5,6 +5,7 @@
 
 #include "model/number_text.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
@@ -102,6 +103,12 @@ class Monkey {
 
     void act() {
         const bool graph = get("graf")->isVisible();
+        if (chance(0.05)) {
+            const char* name = chance(0.6) ? "actionDeshacer" : "actionRehacer";
+            history_ << QString::fromLatin1(name);
+            form_.findChild<QAction*>(name)->trigger();
+            return;
+        }
         switch (pick(graph ? 5 : 3)) {
         case 0:
         case 1:

@@ -4,6 +4,7 @@
 #include "graph_box.h"
 #include "model/descent.h"
 #include "model/errors.h"
+#include "parameter_step.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -34,7 +35,7 @@ bool movesToAnotherControl(const QFocusEvent* focus) {
 
 Form1::Form1(QWidget* parent)
     : QMainWindow(parent), messages_(std::make_unique<MessageBoxSink>(this)),
-      central_(new QWidget(this)) {
+      files_(std::make_unique<DialogFileChooser>()), central_(new QWidget(this)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ajuste de Curvas Gompertz."));
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -101,6 +102,7 @@ void Form1::load() {
 }
 
 void Form1::Command5_Click() {
+    ParameterStep step(*this, QStringLiteral("Gráfica")); // the drawing may need the recovery
     if (state_.tableMode == kTrue) {
         capturar();
         if (state_.pointCount == 0) {
@@ -123,6 +125,7 @@ void Form1::Command5_Click() {
 }
 
 void Form1::graf_Click() {
+    ParameterStep step(*this, QStringLiteral("Gráfica"));
     state_.busy = kTrue;
     trapped([this] { pintar(); });
 }
@@ -169,6 +172,10 @@ void Form1::Recuperar_Click() {
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Paste) && isTableCell(watched) &&
+            pasteIntoCell(static_cast<QLineEdit*>(watched))) {
+            return true; // rows from a spreadsheet, already written
+        }
         if (key->text() == QLatin1String(".") && isTableCell(watched)) {
             // Warned, not refused: the period is typed once the box closes.
             showMessage(QStringLiteral("Utilice la coma"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/capture.h"
+#include "file_chooser.h"
 #include "fit/least_squares.h"
 #include "messages.h"
 #include "model/fit_state.h"
@@ -20,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
+class QUndoStack;
 
 namespace gompertz::ui {
 
@@ -51,7 +53,9 @@ class Form1 : public QMainWindow, private data::CellTable {
 
     const FitState& fitState() const { return state_; }
     void setMessageSink(std::unique_ptr<MessageSink> sink);
+    void setFileChooser(std::unique_ptr<FileChooser> chooser);
     AnalysisWindow* analysisWindow() const { return analysis_; }
+    QUndoStack* undoStack() const { return undo_; }
 
     // What the analysis window works on: the captured points, the ticked
     // fix boxes and the parameters in force.
@@ -66,6 +70,9 @@ class Form1 : public QMainWindow, private data::CellTable {
     // Writes the parameters as a committed edit does and shows the graph
     // view; an error leads to the overflow recovery.
     void applyParameters(const fit::Parameters& p);
+    // The same for undo and redo, which record no step of their own; in a
+    // table view that cannot become the graph view, only the editors.
+    void restoreParameters(const fit::Parameters& p);
 
   signals:
     // The table was captured into the fit state.
@@ -75,8 +82,20 @@ class Form1 : public QMainWindow, private data::CellTable {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // Layout.
+    friend class ParameterStep;
+
+    // Menus and the actions behind them.
     void createMenus();
+    void createFileMenu();
+    void createEditMenu();
+    void abrir();
+    void guardarComo();
+    void importar();
+    bool pasteIntoCell(QLineEdit* cell);
+    void showCellMenu(QLineEdit* cell, const QPoint& at);
+    // One undo step, when the parameters differ from before.
+    void recordStep(const fit::Parameters& before, const QString& text, int mergeId);
+
     void openAnalysis();
     void showAbout();
     void createTable();
@@ -131,7 +150,12 @@ class Form1 : public QMainWindow, private data::CellTable {
 
     FitState state_;
     std::unique_ptr<MessageSink> messages_;
+    std::unique_ptr<FileChooser> files_;
     QWidget* central_ = nullptr;
+    QUndoStack* undo_ = nullptr;
+    int stepDepth_ = 0;      // nesting of user actions that may change the parameters
+    bool recovered_ = false; // the recovery ran within the current action
+    bool restoring_ = false; // an undo or redo is writing the parameters
     QAction* actionAnalisis = nullptr;
     AnalysisWindow* analysis_ = nullptr;
 

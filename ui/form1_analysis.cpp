@@ -1,6 +1,7 @@
 // The menu bar, and what the main window offers the analysis window.
 #include "analysis_window.h"
 #include "form1.h"
+#include "parameter_step.h"
 
 #include "model/checked.h"
 #include "model/errors.h"
@@ -13,19 +14,6 @@
 #include <QScrollBar>
 
 namespace gompertz::ui {
-
-void Form1::createMenus() {
-    QMenu* fitting = menuBar()->addMenu(QStringLiteral("&Ajuste"));
-    actionAnalisis = fitting->addAction(QStringLiteral("Análisis del ajuste…"));
-    actionAnalisis->setObjectName(QStringLiteral("actionAnalisis"));
-    actionAnalisis->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    connect(actionAnalisis, &QAction::triggered, this, &Form1::openAnalysis);
-
-    QMenu* help = menuBar()->addMenu(QStringLiteral("A&yuda"));
-    QAction* about = help->addAction(QStringLiteral("Acerca de Gompertz"));
-    about->setObjectName(QStringLiteral("actionAcercaDe"));
-    connect(about, &QAction::triggered, this, &Form1::showAbout);
-}
 
 void Form1::openAnalysis() {
     if (state_.tableMode == kTrue) {
@@ -96,6 +84,7 @@ void Form1::applyParameters(const fit::Parameters& p) {
     if (state_.busy == kTrue) {
         return;
     }
+    ParameterStep step(*this, QStringLiteral("aplicación del ajuste"));
     if (state_.tableMode == kTrue) {
         Command5_Click(); // the graph view, with its capture and mean
         if (state_.tableMode == kTrue) {

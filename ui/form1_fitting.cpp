@@ -2,6 +2,7 @@
 #include "form1.h"
 
 #include "graph_box.h"
+#include "parameter_step.h"
 #include "model/checked.h"
 #include "model/descent.h"
 #include "model/errors.h"
@@ -15,6 +16,8 @@
 
 namespace gompertz::ui {
 namespace {
+
+const char* const kParameterNames[] = {"a", "c", "t0"};
 
 QString numberText(double value) {
     return QString::fromStdString(formatNumber(value));
@@ -106,6 +109,7 @@ void Form1::writeEditors() {
 }
 
 void Form1::paso_Click() {
+    ParameterStep step(*this, QStringLiteral("Un paso"));
     trapped([this] {
         if (state_.busy == kTrue) {
             return;
@@ -125,6 +129,7 @@ void Form1::paso_Click() {
 // Nothing is drawn or written while the batch runs; the controls show its
 // outcome once it ends.
 void Form1::runBatchClick(int maxSteps) {
+    ParameterStep step(*this, QStringLiteral("%1 pasos").arg(maxSteps));
     trapped([this, maxSteps] {
         if (state_.busy == kTrue) {
             return;
@@ -171,6 +176,9 @@ void Form1::scrollChanged(ParameterEditor& editor) {
     if (state_.busy == kTrue) {
         return;
     }
+    // Moves of one bar in a row are one step.
+    const int index = static_cast<int>(&editor - editors_.data());
+    ParameterStep step(*this, QStringLiteral("barra de %1").arg(kParameterNames[index]), 1 + index);
     state_.busy = kTrue;
     trapped([this, &editor] {
         state_.*editor.parameter = parameterAt(editor, editor.bar->value());
@@ -183,6 +191,8 @@ void Form1::scrollChanged(ParameterEditor& editor) {
 // runs; the rate's editor then goes on with the steps after the one that
 // failed, which with the defaults back in place rewrite "1" and redraw.
 void Form1::commitEditor(ParameterEditor& editor) {
+    const int index = static_cast<int>(&editor - editors_.data());
+    ParameterStep step(*this, QStringLiteral("edición de %1").arg(kParameterNames[index]));
     state_.busy = kTrue;
     double& parameter = state_.*editor.parameter;
     const std::array<std::function<void()>, 4> steps = {
@@ -231,6 +241,7 @@ void Form1::restoreDefaults() {
 // view usable. The fix boxes and the step size keep their values.
 void Form1::desbord() {
     state_.busy = kTrue;
+    recovered_ = true;
     showMessage(QStringLiteral("Desbordamiento"));
     try {
         restoreDefaults();

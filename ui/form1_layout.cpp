@@ -109,8 +109,12 @@ void Form1::createTable() {
         const QByteArray y = "yv_" + QByteArray::number(i);
         xv_[i] = textBox(central_, x.constData(), 360, 720 + 480 * i, 1935, 375);
         yv_[i] = textBox(central_, y.constData(), 2640, 720 + 480 * i, 2415, 375);
-        xv_[i]->installEventFilter(this);
-        yv_[i]->installEventFilter(this);
+        for (QLineEdit* cell : {xv_[i], yv_[i]}) {
+            cell->installEventFilter(this);
+            cell->setContextMenuPolicy(Qt::CustomContextMenu);
+            connect(cell, &QWidget::customContextMenuRequested, this,
+                    [this, cell](const QPoint& at) { showCellMenu(cell, at); });
+        }
     }
     Label11 = label(central_, "Label11", 1200, 120, 495, 495, QStringLiteral("t"), 13.5);
     Label12 = label(central_, "Label12", 3600, 120, 495, 375, QStringLiteral("f(t)"), 13.5);

@@ -1,0 +1,134 @@
+// Columns of numbers from spreadsheets and instruments: separators, decimal
+// marks, headers, line ends, and what is refused.
+#include "data/columns.h"
+#include "data/data_file.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <fstream>
+
+using namespace gompertz::data;
+
+namespace {
+
+class Table : public CellTable {
+  public:
+    std::array<std::string, kRows> x, y;
+    std::string text(Column c, int row) const override { return c == Column::X ? x.at(row) : y.at(row); }
+    void setText(Column c, int row, const std::string& t) override {
+        (c == Column::X ? x.at(row) : y.at(row)) = t;
+    }
+    void setBackground(Column, int, CellColour) override {}
+};
+
+ColumnRows rowsOf(std::string_view text, ColumnSource source = ColumnSource::File) {
+    const auto parsed = parseColumns(text, source);
+    if (const auto* problem = std::get_if<std::string>(&parsed)) {
+        ADD_FAILURE() << text << ": " << *problem;
+        return {};
+    }
+    return std::get<ColumnRows>(parsed);
+}
+
+std::string problemOf(std::string_view text, ColumnSource source = ColumnSource::File) {
+    const auto parsed = parseColumns(text, source);
+    return std::holds_alternative<std::string>(parsed) ? std::get<std::string>(parsed) : "";
+}
+
+} // namespace
+
+TEST(Columns, ReadEverySeparatorAndDecimalMark) {
+    const ColumnRows expected = {{1.5, 2.25}, {3, 4000.5}};
+    for (const char* text : {
+             "1,5;2,25\n3;4.000,5\n",       // ";" and the decimal comma, point grouping
+             "1.5;2.25\r\n3;4000.5\r\n",     // ";" and the decimal point, CR LF
+             "1,5\t2,25\n3\t4.000,5",        // tab, no final line end
+             "1.5\t2.25\n\n3\t4000.5\n\n",   // tab, empty lines
+             "1.5,2.25\n3,4000.5\n",         // "," separates: always the point
+             "1.5, 2.25\n3, 4000.5\n",       // "," and a blank
+             "1,5 2,25\n3   4.000,5\n",      // blanks and the decimal comma
+             "  1.5 2.25\n3 4000.5\n",       // blanks and the point
+             "t;valor\n1,5;2,25\n3;4.000,5", // a header of words
+             "Tiempo (h)\tDO600\n1.5\t2.25\n3\t4000.5\n",
+             "1,5;2,25;\n3;4.000,5;;\n", // empty trailing fields, as spreadsheets write
+         }) {
+        EXPECT_EQ(rowsOf(text), expected) << text;
+    }
+    EXPECT_EQ(rowsOf("1e-3;2E+2\n"), (ColumnRows{{0.001, 200}}));
+}
+
+TEST(Columns, RefuseWhatIsNotTwoColumnsOfNumbers) {
+    std::string twentyOne;
+    for (int i = 0; i < 21; ++i) {
+        twentyOne += std::to_string(i) + ";1\n";
+    }
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"1;2\n3\n", "línea 2, se esperan dos números"},
+        {"1;2\n3;x\n", "línea 2, «x» no es un número"},
+        {"t;y\n1;2\nt;y\n", "línea 3, «t» no es un número"},
+        {"1;2\n\n\n4;;5\n", "línea 4, se esperan dos números"},
+        {twentyOne, "línea 21, hay más de 20 filas"},
+        {"", "no hay filas"},
+        {"t;y\n", "no hay filas"},
+        {"1;2;3\n", "línea 1, se esperan dos números"},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_NE(problemOf(text).find(expected), std::string::npos) << text << " → " << problemOf(text);
+    }
+}
+
+TEST(Columns, TheClipboardTakesOneOrTwoColumns) {
+    using S = ColumnSource;
+    EXPECT_EQ(rowsOf("1.5\n2.5\n", S::Clipboard), (ColumnRows{{1.5}, {2.5}}));
+    EXPECT_EQ(rowsOf("1\t2,5\r\n3\t4\r\n", S::Clipboard), (ColumnRows{{1, 2.5}, {3, 4}}));
+    EXPECT_NE(problemOf("1\t2\n3\n", S::Clipboard).find("línea 2"), std::string::npos);
+    EXPECT_NE(problemOf("uno\n2\n", S::Clipboard).find("«uno»"), std::string::npos);
+    EXPECT_TRUE(spansSeveralCells("1\n2"));
+    EXPECT_TRUE(spansSeveralCells("1\t2"));
+    EXPECT_TRUE(spansSeveralCells("1;2"));
+    EXPECT_FALSE(spansSeveralCells("1,5\n"));
+}
+
+TEST(Columns, PastingFillsFromTheCellsRowAndRefusesOverflow) {
+    Table table;
+    table.x[0] = "9";
+    ASSERT_EQ(pasteColumns(table, 3, Column::Y, "1.5\n2\n"), std::nullopt);
+    EXPECT_EQ(table.y[3], "1,5");
+    EXPECT_EQ(table.y[4], "2");
+    EXPECT_EQ(table.x[3], "");
+    ASSERT_EQ(pasteColumns(table, 18, Column::Y, "1\t2\n3\t4\n"), std::nullopt);
+    EXPECT_EQ(table.x[19], "3");
+    EXPECT_EQ(table.y[19], "4");
+    const Table before = table;
+    const auto tooMany = pasteColumns(table, 19, Column::X, "1\n2\n");
+    ASSERT_TRUE(tooMany);
+    EXPECT_NE(tooMany->find("no caben"), std::string::npos);
+    EXPECT_TRUE(pasteColumns(table, 0, Column::X, "1\nx\n"));
+    EXPECT_EQ(table.x, before.x);
+    EXPECT_EQ(table.y, before.y);
+}
+
+TEST(Columns, ImportFillsTheTableOrLeavesIt) {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath("medidas.csv").toStdString();
+    Table table;
+    for (int i = 0; i < kRows; ++i) {
+        table.x[i] = table.y[i] = "7";
+    }
+    std::ofstream(path) << "t;y\r\n0;0,017\r\n1.5;1,2\r\n";
+    ASSERT_EQ(importColumns(table, path), std::nullopt);
+    EXPECT_EQ(table.x[0], "0");
+    EXPECT_EQ(table.y[0], "0,017");
+    EXPECT_EQ(table.x[1], "15"); // the point groups digits where the comma is decimal
+    EXPECT_EQ(table.y[2], "");
+    const Table before = table;
+    std::ofstream(path) << "1;2\n3;tres\n";
+    const auto problem = importColumns(table, path);
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->rfind("No se puede importar medidas.csv: en la línea 2", 0), 0u) << *problem;
+    EXPECT_EQ(table.x, before.x);
+    EXPECT_TRUE(importColumns(table, folder.filePath("no.csv").toStdString()));
+}

@@ -1,0 +1,229 @@
+// The menu bar: files anywhere, import, paste of spreadsheet rows, undo and
+// redo of the parameters, the analysis window and the about box.
+#include "form1.h"
+#include "parameter_step.h"
+
+#include "data/columns.h"
+#include "data/data_file.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QUndoCommand>
+#include <QUndoStack>
+
+#include <algorithm>
+
+namespace gompertz::ui {
+namespace {
+
+const QString kRecovery = QStringLiteral("recuperación del desbordamiento");
+
+// A change of the parameters; pushing it changes nothing, since the action
+// it records has already run.
+class ParameterCommand : public QUndoCommand {
+  public:
+    ParameterCommand(Form1& form, const fit::Parameters& before, const fit::Parameters& after,
+                     const QString& text, int mergeId)
+        : QUndoCommand(text), form_(form), before_(before), after_(after), mergeId_(mergeId) {}
+
+    void undo() override { form_.restoreParameters(before_); }
+    void redo() override {
+        if (!pushed_) {
+            pushed_ = true;
+            return;
+        }
+        form_.restoreParameters(after_);
+    }
+    int id() const override { return mergeId_; }
+    bool mergeWith(const QUndoCommand* other) override {
+        after_ = static_cast<const ParameterCommand*>(other)->after_;
+        setObsolete(after_ == before_); // moved back where it began
+        return true;
+    }
+
+  private:
+    Form1& form_;
+    fit::Parameters before_;
+    fit::Parameters after_;
+    int mergeId_;
+    bool pushed_ = false;
+};
+
+QAction* namedAction(QMenu* menu, const char* name, const QString& text, const QKeySequence& keys = {}) {
+    QAction* action = menu->addAction(text);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(keys);
+    return action;
+}
+
+} // namespace
+
+ParameterStep::ParameterStep(Form1& form, QString text, int mergeId)
+    : form_(form), before_(form.currentParameters()), text_(std::move(text)), mergeId_(mergeId) {
+    if (form_.stepDepth_++ == 0) {
+        form_.recovered_ = false;
+    }
+}
+
+ParameterStep::~ParameterStep() {
+    if (--form_.stepDepth_ == 0) {
+        form_.recordStep(before_, form_.recovered_ ? kRecovery : text_,
+                         form_.recovered_ ? -1 : mergeId_);
+    }
+}
+
+void Form1::recordStep(const fit::Parameters& before, const QString& text, int mergeId) {
+    if (restoring_ || currentParameters() == before) {
+        return;
+    }
+    undo_->push(new ParameterCommand(*this, before, currentParameters(), text, mergeId));
+}
+
+void Form1::restoreParameters(const fit::Parameters& p) {
+    restoring_ = true;
+    if (state_.tableMode == kTrue && state_.busy != kTrue && state_.pointCount > 0) {
+        Command5_Click(); // the graph view, with its capture and mean
+    }
+    state_.busy = kTrue;
+    trapped([this, &p] {
+        state_.a = p[0];
+        state_.c = p[1];
+        state_.t0 = p[2];
+        writeEditors();
+        if (state_.tableMode == kTrue) {
+            state_.busy = kFalse; // no graph to draw into
+        } else {
+            pintar();
+        }
+    });
+    restoring_ = false;
+}
+
+void Form1::createMenus() {
+    createFileMenu();
+    createEditMenu();
+    QMenu* fitting = menuBar()->addMenu(QStringLiteral("&Ajuste"));
+    actionAnalisis = namedAction(fitting, "actionAnalisis", QStringLiteral("Análisis del ajuste…"),
+                               QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(actionAnalisis, &QAction::triggered, this, &Form1::openAnalysis);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("A&yuda"));
+    connect(namedAction(help, "actionAcercaDe", QStringLiteral("Acerca de Gompertz")),
+            &QAction::triggered, this, &Form1::showAbout);
+}
+
+void Form1::createFileMenu() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("A&rchivo"));
+    connect(namedAction(file, "actionAbrir", QStringLiteral("Abrir…"), QKeySequence(Qt::CTRL | Qt::Key_O)),
+            &QAction::triggered, this, &Form1::abrir);
+    connect(namedAction(file, "actionGuardarComo", QStringLiteral("Guardar como…"),
+                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)),
+            &QAction::triggered, this, &Form1::guardarComo);
+    connect(namedAction(file, "actionImportar", QStringLiteral("Importar…")), &QAction::triggered,
+            this, &Form1::importar);
+    file->addSeparator();
+    connect(namedAction(file, "actionSalir", QStringLiteral("Salir"), QKeySequence(Qt::CTRL | Qt::Key_Q)),
+            &QAction::triggered, this, &QWidget::close);
+}
+
+void Form1::createEditMenu() {
+    undo_ = new QUndoStack(this);
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edición"));
+    QAction* undo = undo_->createUndoAction(this, QStringLiteral("Deshacer"));
+    undo->setObjectName(QStringLiteral("actionDeshacer"));
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QAction* redo = undo_->createRedoAction(this, QStringLiteral("Rehacer"));
+    redo->setObjectName(QStringLiteral("actionRehacer"));
+    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    edit->addAction(undo);
+    edit->addAction(redo);
+}
+
+void Form1::setFileChooser(std::unique_ptr<FileChooser> chooser) {
+    files_ = std::move(chooser);
+}
+
+const QStringList kDataFilters = {QStringLiteral("Datos de Gompertz (*.txt)"),
+                                  QStringLiteral("Todos los archivos (*)")};
+
+void Form1::abrir() {
+    const QString path = files_->openFileName(this, QStringLiteral("Abrir datos"), kDataFilters);
+    if (path.isEmpty()) {
+        return;
+    }
+    if (const auto problem = data::recuperar(*this, path.toStdString())) {
+        showMessage(QString::fromStdString(*problem));
+    }
+}
+
+void Form1::guardarComo() {
+    QString chosen;
+    const QString path =
+        files_->saveFileName(this, QStringLiteral("Guardar datos como"), kDataFilters, &chosen);
+    if (path.isEmpty()) {
+        return;
+    }
+    const auto problem = data::guardar(state_, *this, path.toStdString());
+    emit dataCaptured();
+    if (problem) {
+        showMessage(QString::fromStdString(*problem));
+    }
+}
+
+void Form1::importar() {
+    const QString path = files_->openFileName(
+        this, QStringLiteral("Importar columnas"),
+        {QStringLiteral("Columnas de datos (*.csv *.tsv *.txt *.dat)"),
+         QStringLiteral("Todos los archivos (*)")});
+    if (path.isEmpty()) {
+        return;
+    }
+    if (const auto problem = data::importColumns(*this, path.toStdString())) {
+        showMessage(QString::fromStdString(*problem));
+    }
+}
+
+// Rows copied from a spreadsheet fill the table from this cell down; a
+// single value is left to the cell's own paste.
+bool Form1::pasteIntoCell(QLineEdit* cell) {
+    const std::string text = QApplication::clipboard()->text().toStdString();
+    if (!data::spansSeveralCells(text)) {
+        return false;
+    }
+    const bool x = std::ranges::find(xv_, cell) != xv_.end();
+    const auto& column = x ? xv_ : yv_;
+    const int row = static_cast<int>(std::ranges::find(column, cell) - column.begin());
+    if (const auto problem =
+            data::pasteColumns(*this, row, x ? data::Column::X : data::Column::Y, text)) {
+        showMessage(QString::fromStdString(*problem));
+    }
+    return true;
+}
+
+void Form1::showCellMenu(QLineEdit* cell, const QPoint& at) {
+    QMenu* menu = cell->createStandardContextMenu();
+    // The standard menu names its entries only by their text, which ends in
+    // the entry's shortcut.
+    const QString pasteKeys =
+        '\t' + QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText);
+    const auto actions = menu->actions();
+    const auto found = std::ranges::find_if(
+        actions, [&pasteKeys](const QAction* a) { return a->text().endsWith(pasteKeys); });
+    if (found != actions.end()) {
+        QAction* paste = *found;
+        paste->setObjectName(QStringLiteral("edit-paste"));
+        disconnect(paste, &QAction::triggered, nullptr, nullptr);
+        connect(paste, &QAction::triggered, cell, [this, cell] {
+            if (!pasteIntoCell(cell)) {
+                cell->paste();
+            }
+        });
+    }
+    menu->exec(cell->mapToGlobal(at));
+    delete menu;
+}
+
+} // namespace gompertz::ui
