@@ -80,7 +80,7 @@ int residuals(const gsl_vector* x, void* data, gsl_vector* f) {
     const Parameters p = problem.at(x);
     const auto& terms = problem.termsAt(p);
     for (std::size_t i = 0; i < terms.size(); ++i) {
-        gsl_vector_set(f, i, p[0] * terms[i].e1 - (*problem.points)[i].y);
+        f->data[i * f->stride] = p[0] * terms[i].e1 - (*problem.points)[i].y;
     }
     return GSL_SUCCESS;
 }
@@ -92,10 +92,10 @@ int jacobian(const gsl_vector* x, void* data, gsl_matrix* J) {
     for (std::size_t i = 0; i < terms.size(); ++i) {
         const double dt = (*problem.points)[i].t - p[2];
         const double g[3] = {terms[i].e1, p[0] * dt * terms[i].e1e2, -p[0] * p[1] * terms[i].e1e2};
-        std::size_t k = 0;
+        double* row = J->data + i * J->tda;
         for (std::size_t j = 0; j < 3; ++j) {
             if (!problem.fixed[j]) {
-                gsl_matrix_set(J, i, k++, g[j]);
+                *row++ = g[j];
             }
         }
     }
@@ -459,23 +459,22 @@ Fit LeastSquares::run(const std::vector<Point>& points, const Fixed& fixed, cons
 
 Fit LeastSquares::bestFit(const std::vector<Point>& points, const Fixed& fixed,
                           const Parameters& current) {
-    const Parameters start = automaticStart(points, fixed, current);
-    Fit best = fitFrom(points, fixed, start);
-    if (best.status == Status::NoData || best.status == Status::TooFewPoints) {
-        return best;
+    const Fit fromCurrent = fitFrom(points, fixed, current);
+    if (fromCurrent.status == Status::NoData || fromCurrent.status == Status::TooFewPoints) {
+        return fromCurrent;
     }
     const auto better = [](const Fit& candidate, const Fit& than) {
         return candidate.status == Status::Ok &&
                (than.status != Status::Ok || candidate.sse < than.sse);
     };
-    // The run from the window's parameters ends early where it joins the
-    // optimum already found.
-    const Fit fromCurrent = run(points, fixed, current, best.status == Status::Ok ? &best : nullptr);
-    const bool automaticStartLost = better(fromCurrent, best);
-    if (automaticStartLost) {
-        best = fromCurrent;
-    }
-    if (best.status == Status::Ok && !automaticStartLost) {
+    const Fit* known = fromCurrent.status == Status::Ok ? &fromCurrent : nullptr;
+    // The model-aware start is usually near the optimum: where the run from
+    // the window's parameters found it, this one joins it within a few
+    // iterations.
+    const Parameters start = automaticStart(points, fixed, current);
+    const Fit fromStart = run(points, fixed, start, known);
+    Fit best = better(fromStart, fromCurrent) ? fromStart : fromCurrent;
+    if (fromStart.status == Status::Ok && !better(fromCurrent, fromStart)) {
         return best;
     }
     // The model-aware start failed, or led to a worse minimum than the

@@ -70,8 +70,8 @@ class LeastSquares {
     // One run from start; fixed parameters stay at start's values.
     Fit fitFrom(const std::vector<Point>& points, const Fixed& fixed, const Parameters& start);
 
-    // The optimum whatever the current parameters: runs from the automatic
-    // start and from current, and from a few more starts around the
+    // The optimum whatever the current parameters: runs from current and
+    // from the automatic start, and from a few more starts around the
     // automatic one when its run fails or ends above the other; keeps the
     // lowest sum of squares. A run that reaches the neighbourhood of an
     // optimum already found is not followed further.
