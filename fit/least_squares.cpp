@@ -243,6 +243,17 @@ Parameters plainStart(const std::vector<Point>& points, double sign, const Fixed
     return p;
 }
 
+// Within a thousandth of every free parameter of a known optimum, a run
+// has joined that optimum's basin: it would end there.
+bool joins(const Parameters& p, const Parameters& optimum, const Fixed& fixed) {
+    for (std::size_t j = 0; j < 3; ++j) {
+        if (!fixed[j] && std::fabs(p[j] - optimum[j]) > 1e-3 * std::fabs(optimum[j]) + 1e-300) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 double model(const Parameters& p, double t) {
@@ -344,17 +355,6 @@ Fit LeastSquares::fitFrom(const std::vector<Point>& points, const Fixed& fixed,
     return run(points, fixed, start, nullptr);
 }
 
-// Within a thousandth of every free parameter of a known optimum, a run
-// has joined that optimum's basin: it would end there.
-static bool joins(const Parameters& p, const Parameters& optimum, const Fixed& fixed) {
-    for (std::size_t j = 0; j < 3; ++j) {
-        if (!fixed[j] && std::fabs(p[j] - optimum[j]) > 1e-3 * std::fabs(optimum[j]) + 1e-300) {
-            return false;
-        }
-    }
-    return true;
-}
-
 Fit LeastSquares::run(const std::vector<Point>& points, const Fixed& fixed, const Parameters& start,
                       const Fit* known) {
     Fit fit;
@@ -415,9 +415,7 @@ Fit LeastSquares::run(const std::vector<Point>& points, const Fixed& fixed, cons
             break;
         }
         if (known != nullptr && joins(p, known->parameters, fixed)) {
-            Fit same = *known;
-            same.iterations = static_cast<int>(gsl_multifit_nlinear_niter(w));
-            return same;
+            return *known;
         }
         if (gsl_multifit_nlinear_test(kTolerance, kTolerance, 0.0, &info, w) == GSL_SUCCESS) {
             break;

@@ -3,6 +3,7 @@
 #include <gsl/gsl_cdf.h>
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace gompertz::fit {
@@ -47,6 +48,9 @@ Estimate estimate(const Fit& fit, double value, const Gradient& g, double q) {
 } // namespace
 
 double studentQuantile975(int degreesOfFreedom) {
+    if (degreesOfFreedom < 1) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
     return gsl_cdf_tdist_Pinv(0.975, static_cast<double>(degreesOfFreedom));
 }
 
@@ -89,7 +93,8 @@ BandSample bandWith(const Fit& fit, double t, double q) {
     const Gradient g = modelGradient(fit.parameters, t);
     const double fitted = fit.parameters[0] * g[0]; // df/da is the curve over a
     const double variance = quadratic(fit.covariance, g);
-    const double half = std::isfinite(variance) && variance > 0.0 ? q * std::sqrt(variance) : 0.0;
+    const double half =
+        std::isfinite(q) && std::isfinite(variance) && variance > 0.0 ? q * std::sqrt(variance) : 0.0;
     return {t, fitted, fitted - half, fitted + half};
 }
 

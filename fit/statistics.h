@@ -8,7 +8,8 @@
 
 namespace gompertz::fit {
 
-// The 0.975 quantile of Student's t with the given degrees of freedom (>= 1).
+// The 0.975 quantile of Student's t with the given degrees of freedom; NaN
+// below 1.
 double studentQuantile975(int degreesOfFreedom);
 
 // An estimate with its standard error and 95 % interval; a fixed one has

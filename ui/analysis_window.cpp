@@ -5,8 +5,8 @@
 #include "model/number_text.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
-#include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -243,7 +243,7 @@ fit::Parameters AnalysisWindow::shownParameters() const {
 }
 
 // Refuses, with a message, what no fit can use; true when refused.
-bool AnalysisWindow::refusedForTooFewPoints() {
+bool AnalysisWindow::refusedBeforeFitting() {
     fit::Fit probe;
     const fit::Fixed fixed = main_.fixedParameters();
     probe.points = static_cast<int>(points_.size());
@@ -259,7 +259,7 @@ bool AnalysisWindow::refusedForTooFewPoints() {
 }
 
 void AnalysisWindow::valoresIniciales_Click() {
-    if (refusedForTooFewPoints()) {
+    if (refusedBeforeFitting()) {
         return;
     }
     const fit::Fixed fixed = main_.fixedParameters();
@@ -271,7 +271,7 @@ void AnalysisWindow::valoresIniciales_Click() {
 }
 
 void AnalysisWindow::ajusteOptimo_Click() {
-    if (refusedForTooFewPoints()) {
+    if (refusedBeforeFitting()) {
         return;
     }
     const fit::Fit fit =

@@ -54,7 +54,7 @@ class AnalysisWindow : public QWidget {
     void copiar_Click();
     void exportar_Click();
 
-    bool refusedForTooFewPoints();
+    bool refusedBeforeFitting();
     void clearResults();
     void showResults();
     void showStart();

@@ -138,6 +138,10 @@ class Form1 : public QMainWindow, private data::CellTable {
     void scrollChanged(ParameterEditor& editor);
     void commitEditor(ParameterEditor& editor);
     void writeEditorPosition(const ParameterEditor& editor);
+    // The parameters into the fit state and the editors as a committed edit
+    // writes them, then the redraw with read-outs when the graph is shown;
+    // an error leads to the recovery.
+    void commitParameters(const fit::Parameters& p);
     bool isTableCell(const QObject* object) const;
     ParameterEditor* editorOfBox(QObject* object);
 

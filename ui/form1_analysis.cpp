@@ -1,14 +1,11 @@
-// The menu bar, and what the main window offers the analysis window.
+// What the main window offers the analysis window, and the about box.
 #include "analysis_window.h"
 #include "form1.h"
 #include "parameter_step.h"
 
-#include "model/checked.h"
-#include "model/errors.h"
 #include "model/number_text.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScrollBar>
@@ -91,14 +88,7 @@ void Form1::applyParameters(const fit::Parameters& p) {
             return;
         }
     }
-    state_.busy = kTrue;
-    trapped([this, &p] {
-        state_.a = p[0];
-        state_.c = p[1];
-        state_.t0 = p[2];
-        writeEditors();
-        pintar();
-    });
+    commitParameters(p);
 }
 
 } // namespace gompertz::ui

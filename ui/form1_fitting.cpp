@@ -222,6 +222,21 @@ void Form1::commitEditor(ParameterEditor& editor) {
     }
 }
 
+void Form1::commitParameters(const fit::Parameters& p) {
+    state_.busy = kTrue;
+    trapped([this, &p] {
+        state_.a = p[0];
+        state_.c = p[1];
+        state_.t0 = p[2];
+        writeEditors();
+        if (state_.tableMode == kTrue) {
+            state_.busy = kFalse; // no graph to draw into
+        } else {
+            pintar();
+        }
+    });
+}
+
 // The start-up parameters in the fit state, the bars and the boxes, and the
 // graph view marked as shown, in the order the recovery sets them.
 void Form1::restoreDefaults() {

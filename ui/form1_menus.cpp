@@ -88,18 +88,7 @@ void Form1::restoreParameters(const fit::Parameters& p) {
     if (state_.tableMode == kTrue && state_.busy != kTrue && state_.pointCount > 0) {
         Command5_Click(); // the graph view, with its capture and mean
     }
-    state_.busy = kTrue;
-    trapped([this, &p] {
-        state_.a = p[0];
-        state_.c = p[1];
-        state_.t0 = p[2];
-        writeEditors();
-        if (state_.tableMode == kTrue) {
-            state_.busy = kFalse; // no graph to draw into
-        } else {
-            pintar();
-        }
-    });
+    commitParameters(p);
     restoring_ = false;
 }
 
