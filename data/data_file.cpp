@@ -160,9 +160,12 @@ FileBytes readBounded(const std::string& path) {
         return {{}, unreadable + describeFileError(errno) + "."};
     }
     FileBytes out;
+    const std::string tooLarge = "es demasiado grande (más de 1 MiB)";
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         out.error = invalidFile(file.name, kNotRegular);
-    } else {
+    } else if (info.st_size > static_cast<off_t>(kMaxFileBytes)) {
+        out.error = invalidFile(file.name, tooLarge);
+    } else { // still bounded: some files tell no size
         std::string& bytes = out.bytes;
         bytes.resize(kMaxFileBytes + 1);
         std::size_t filled = 0;
@@ -182,7 +185,7 @@ FileBytes readBounded(const std::string& path) {
         }
         bytes.resize(filled);
         if (!out.error && filled > kMaxFileBytes) {
-            out.error = invalidFile(file.name, "es demasiado grande (más de 1 MiB)");
+            out.error = invalidFile(file.name, tooLarge);
         }
     }
     ::close(fd);

@@ -7,7 +7,10 @@
 #include <QAction>
 #include <QClipboard>
 #include <QFile>
+#include <QDateTime>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -141,6 +144,11 @@ class FilesUndoTest : public QObject {
         file.open(QIODevice::WriteOnly);
         file.write(" 1 \r\n8\r\n9\r\n");
         file.close();
+        // Qt's dialog keeps a history of folders; none may be left behind.
+        const QFileInfo qtSettings(
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+            "/QtProject.conf");
+        const QDateTime settingsBefore = qtSettings.exists() ? qtSettings.lastModified() : QDateTime();
         QString seenTitle;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -154,6 +162,8 @@ class FilesUndoTest : public QObject {
         w.form->findChild<QAction*>("actionAbrir")->trigger();
         poll.stop();
         QCOMPARE(seenTitle, QStringLiteral("Abrir datos"));
+        const QFileInfo after(qtSettings.filePath());
+        QCOMPARE(after.exists() ? after.lastModified() : QDateTime(), settingsBefore);
         QCOMPARE(w.caption("xv_0"), QStringLiteral("8"));
         QCOMPARE(w.caption("yv_0"), QStringLiteral("9"));
     }

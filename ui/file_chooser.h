@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 class QWidget;
 
@@ -19,13 +20,19 @@ class FileChooser {
                                  const QStringList& filters) = 0;
 };
 
-// QFileDialog, starting in the working folder.
+// QFileDialog, starting in the working folder. The dialog keeps its
+// history in Qt's own settings file; that is kept in a scratch folder that
+// goes with the chooser, so that nothing is read from or left on disk.
 class DialogFileChooser : public FileChooser {
   public:
     QString saveFileName(QWidget* parent, const QString& caption, const QStringList& filters,
                          QString* chosen) override;
     QString openFileName(QWidget* parent, const QString& caption,
                          const QStringList& filters) override;
+
+  private:
+    void keepSettingsInScratch();
+    QTemporaryDir scratch_;
 };
 
 } // namespace gompertz::ui

@@ -1,0 +1,73 @@
+// "Recuperar" on files that are not what they seem: a link to an endless
+// device, a huge sparse file, and a valid header followed by a megabyte of
+// short lines. Each must be refused or read in bounded time and memory.
+#include "data/data_file.h"
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+using namespace gompertz;
+using namespace gompertz::data;
+
+namespace {
+
+class NullTable : public CellTable {
+  public:
+    std::string text(Column, int) const override { return {}; }
+    void setText(Column, int, const std::string&) override {}
+    void setBackground(Column, int, CellColour) override {}
+};
+
+std::string scratchFile(const char* name) {
+    return std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/gompertz-bench-" +
+           name;
+}
+
+void load(benchmark::State& state, const std::string& path) {
+    NullTable table;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(recuperar(table, path));
+    }
+}
+
+void BM_Recuperar_DevZeroLink(benchmark::State& state) {
+    const std::string path = scratchFile("zero");
+    ::unlink(path.c_str());
+    ::symlink("/dev/zero", path.c_str());
+    load(state, path);
+    ::unlink(path.c_str());
+}
+
+void BM_Recuperar_HugeSparseFile(benchmark::State& state) {
+    const std::string path = scratchFile("huge");
+    std::ofstream(path) << " 2 \r\n";
+    ::truncate(path.c_str(), 200L << 20);
+    load(state, path);
+    ::unlink(path.c_str());
+}
+
+void BM_Recuperar_HeaderThenAMegabyteOfLines(benchmark::State& state) {
+    const std::string path = scratchFile("lines");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << " 20 \r\n";
+        while (out.tellp() < std::streamoff(kMaxFileBytes - 8)) {
+            out << "1,5\r\n";
+        }
+    }
+    load(state, path);
+    ::unlink(path.c_str());
+}
+
+} // namespace
+
+BENCHMARK(BM_Recuperar_DevZeroLink);
+BENCHMARK(BM_Recuperar_HugeSparseFile);
+BENCHMARK(BM_Recuperar_HeaderThenAMegabyteOfLines);
+
+BENCHMARK_MAIN();
