@@ -166,10 +166,10 @@ class AnalysisTest : public QObject {
 
     void dataShortOfTheirPlateauAreFittedWithAWarning() {
         Analysis t;
-        Rows rows;
-        const double noise[] = {0.01, -0.02, 0.015, -0.01, 0.02, -0.015, 0.01};
-        for (int i = 0; i < 7; ++i) { // the early part of a curve whose plateau is at 1000
-            rows.emplace_back(QString::number(i), comma(1000 * std::exp(-std::exp(-0.2 * (i - 20))) + noise[i]));
+        Rows rows; // growth that still looks exponential
+        const double noise[] = {0.05, -0.08, 0.06, -0.05, 0.08, -0.06, 0.05, -0.08, 0.06};
+        for (int i = 0; i < 9; ++i) {
+            rows.emplace_back(QString::number(i), comma(2 * std::exp(0.3 * i) + noise[i]));
         }
         t.w.showGraph(rows);
         t.open();
