@@ -247,7 +247,7 @@ std::variant<std::vector<Row>, std::string> parseDataFile(const std::string& byt
         // beyond the integer range: refused below like any other bad count
     }
     if (count < 0 || count > kRows) {
-        return invalid("la primera línea debe empezar por el número de puntos, de 0 a 20");
+        return invalid("la primera línea debe dar el número de puntos, de 0 a 20");
     }
     std::vector<std::string> texts;
     for (int line = 2; line <= 1 + 2 * count; ++line) {
