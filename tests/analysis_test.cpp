@@ -15,6 +15,8 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 
+#include <qcustomplot.h>
+
 #include <cmath>
 
 using namespace testing_support;
@@ -135,6 +137,21 @@ class AnalysisTest : public QObject {
         // Nothing in the main window changed.
         QCOMPARE(t.w.state().t0, -15.0);
         QCOMPARE(t.w.messages, QStringList());
+    }
+
+    void draggingOrZoomingTheViewSamplesTheCurveAnew() {
+        Analysis t;
+        t.w.showGraph(kRat42);
+        AnalysisWindow* window = t.open();
+        t.click("ajusteOptimo");
+        auto* plot = window->findChild<QCustomPlot*>("grafica");
+        plot->xAxis->setRange(-100, 300); // as a drag or the wheel does
+        QCPGraph* curve = plot->graph(2);
+        QVERIFY(curve->data()->size() > 100);
+        QCOMPARE(curve->data()->constBegin()->key, -100.0);
+        QCOMPARE((curve->data()->constEnd() - 1)->key, 300.0);
+        QVERIFY(plot->xAxis->tickLabels()); // and the labels use the decimal comma
+        QCOMPARE(plot->locale().decimalPoint(), QStringLiteral(","));
     }
 
     void aFixedParameterShowsFixedAndCountsNoDegree() {

@@ -212,6 +212,8 @@ void AnalysisWindow::createPlot() {
     residualGraph_->setPen(QPen(QColor(0, 0, 128)));
     residualGraph_->setScatterStyle(
         QCPScatterStyle(QCPScatterStyle::ssDisc, QColor(0, 0, 128), QColor(0, 0, 128), 5));
+    connect(grafica->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+            [this](const QCPRange& range) { sampleCurve(range); });
     connect(grafica, &QCustomPlot::mouseDoubleClick, this, [this] { replot(); });
 }
 
@@ -328,6 +330,28 @@ void AnalysisWindow::updateApply() {
     aplicar->setToolTip(outside ? *outside : QString());
 }
 
+// The curve, and the band of a fit, over the t range shown: sampled anew
+// when the view is dragged or zoomed. Returns the values drawn.
+QVector<double> AnalysisWindow::sampleCurve(const QCPRange& range) {
+    QVector<double> ct, cf, lower, upper;
+    fit::Fit shown = fit_ ? *fit_ : fit::Fit{};
+    shown.parameters = shownParameters();
+    for (const fit::BandSample& s : fit::band(shown, range.lower, range.upper, kCurveSamples)) {
+        if (std::isfinite(s.fitted) && std::isfinite(s.lower) && std::isfinite(s.upper)) {
+            ct << s.t;
+            cf << s.fitted;
+            lower << s.lower;
+            upper << s.upper;
+        }
+    }
+    curveGraph_->setData(ct, cf);
+    const QVector<double> none;
+    bandLow_->setData(fit_ ? ct : none, fit_ ? lower : none);
+    bandHigh_->setData(fit_ ? ct : none, fit_ ? upper : none);
+    zeroGraph_->setData({range.lower, range.upper}, {0.0, 0.0});
+    return fit_ ? cf + lower + upper : cf;
+}
+
 void AnalysisWindow::replot() {
     const fit::Parameters p = shownParameters();
     QVector<double> t;
@@ -340,33 +364,14 @@ void AnalysisWindow::replot() {
     }
     const auto [tLow, tHigh] = std::minmax_element(t.begin(), t.end());
     const QCPRange tRange = t.isEmpty() ? QCPRange(-5, 15) : paddedRange(*tLow, *tHigh, 0.08);
-
-    QVector<double> ct, cf, lower, upper;
-    fit::Fit shown = fit_ ? *fit_ : fit::Fit{};
-    shown.parameters = p;
-    for (const fit::BandSample& s : fit::band(shown, tRange.lower, tRange.upper, kCurveSamples)) {
-        if (std::isfinite(s.fitted)) {
-            ct << s.t;
-            cf << s.fitted;
-            lower << s.lower;
-            upper << s.upper;
-        }
-    }
     pointsGraph_->setData(t, y);
-    curveGraph_->setData(ct, cf);
-    const QVector<double> none;
-    bandLow_->setData(fit_ ? ct : none, fit_ ? lower : none);
-    bandHigh_->setData(fit_ ? ct : none, fit_ ? upper : none);
     residualGraph_->setData(t, residual);
-    zeroGraph_->setData({tRange.lower, tRange.upper}, {0.0, 0.0});
-
-    // The values the upper panel shows: points, curve and band.
-    QVector<double> values = y + cf;
-    if (fit_) {
-        values += lower + upper;
-    }
-    const auto [vLow, vHigh] = std::minmax_element(values.begin(), values.end());
     grafica->xAxis->setRange(tRange);
+
+    // The values the upper panel shows: points, curve and band (sampled
+    // again here, since an unchanged range sends no signal).
+    const QVector<double> values = y + sampleCurve(tRange);
+    const auto [vLow, vHigh] = std::minmax_element(values.begin(), values.end());
     grafica->yAxis->setRange(values.isEmpty() ? QCPRange(0, 10) : paddedRange(*vLow, *vHigh, 0.1));
     const auto [rLow, rHigh] = std::minmax_element(residual.begin(), residual.end());
     const double reach = residual.isEmpty() ? 1.0 : std::max(std::fabs(*rLow), std::fabs(*rHigh));

@@ -4,6 +4,7 @@
 #include "fit/least_squares.h"
 #include "messages.h"
 
+#include <QVector>
 #include <QWidget>
 
 #include <memory>
@@ -11,6 +12,7 @@
 #include <vector>
 
 class QCPGraph;
+class QCPRange;
 class QCustomPlot;
 class QLabel;
 class QPushButton;
@@ -59,6 +61,7 @@ class AnalysisWindow : public QWidget {
     void showResults();
     void showStart();
     void replot();
+    QVector<double> sampleCurve(const QCPRange& range);
     void updateApply();
     fit::Parameters shownParameters() const;
     QString csvText(QChar separator, bool decimalComma) const;
