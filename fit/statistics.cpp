@@ -11,17 +11,10 @@ namespace {
 
 using Gradient = std::array<double, 3>;
 
-// g^T C g over a, c, t0.
-double quadratic(const Matrix3& covariance, const Gradient& g) {
-    double sum = 0.0;
-    for (std::size_t i = 0; i < 3; ++i) {
-        for (std::size_t j = 0; j < 3; ++j) {
-            if (g[i] != 0.0 && g[j] != 0.0) {
-                sum += g[i] * covariance[i][j] * g[j];
-            }
-        }
-    }
-    return sum;
+// g^T C g over a, c, t0, C symmetric; not finite when C is not.
+double quadratic(const Matrix3& C, const Gradient& g) {
+    return g[0] * (C[0][0] * g[0] + 2 * (C[0][1] * g[1] + C[0][2] * g[2])) +
+           g[1] * (C[1][1] * g[1] + 2 * C[1][2] * g[2]) + g[2] * C[2][2] * g[2];
 }
 
 // A quantity's estimate from its gradient: fixed when it depends on fixed
