@@ -205,7 +205,7 @@ std::optional<std::string> importColumns(CellTable& table, const std::string& pa
     if (file.error) {
         return file.error;
     }
-    const std::string name = path.substr(path.find_last_of('/') + 1);
+    const std::string name = fileNameOf(path);
     const auto parsed = parseColumns(file.bytes, ColumnSource::File);
     if (const auto* problem = std::get_if<std::string>(&parsed)) {
         return "No se puede importar " + name + ": " + *problem + ". La tabla no se ha modificado.";

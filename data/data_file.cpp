@@ -89,7 +89,7 @@ Named named(const std::string& path) {
     if (slash == std::string::npos) {
         return {path, "en la carpeta de trabajo"};
     }
-    return {path.substr(slash + 1), "en " + (slash == 0 ? std::string("/") : path.substr(0, slash))};
+    return {fileNameOf(path), "en " + (slash == 0 ? std::string("/") : path.substr(0, slash))};
 }
 
 std::string invalidFile(const std::string& name, const std::string& why) {
@@ -193,6 +193,10 @@ FileBytes readBounded(const std::string& path) {
         out.bytes.clear();
     }
     return out;
+}
+
+std::string fileNameOf(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1); // npos + 1 is 0
 }
 
 std::string describeFileError(int error) {

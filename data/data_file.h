@@ -42,6 +42,9 @@ std::variant<std::vector<Row>, std::string> parseDataFile(const std::string& byt
 std::optional<std::string> loadDataFile(CellTable& table, const std::string& bytes,
                                         const std::string& name = kDataFileName);
 
+// The name a message gives the file at path: its last component.
+std::string fileNameOf(const std::string& path);
+
 // At most kMaxFileBytes of a regular file, or a message in Spanish naming
 // why not: missing, unreadable, not a regular file (never opened then),
 // too large. Messages name the file, and its folder when the path has one.

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
@@ -366,10 +367,14 @@ void AnalysisWindow::replot() {
     const QCPRange tRange = t.isEmpty() ? QCPRange(-5, 15) : paddedRange(*tLow, *tHigh, 0.08);
     pointsGraph_->setData(t, y);
     residualGraph_->setData(t, residual);
-    grafica->xAxis->setRange(tRange);
+    {
+        // Sampled once below: the range's own signal would sample it too.
+        const QSignalBlocker quiet(grafica->xAxis);
+        grafica->xAxis->setRange(tRange);
+    }
+    grafica->axisRect(1)->axis(QCPAxis::atBottom)->setRange(tRange);
 
-    // The values the upper panel shows: points, curve and band (sampled
-    // again here, since an unchanged range sends no signal).
+    // The values the upper panel shows: points, curve and band.
     const QVector<double> values = y + sampleCurve(tRange);
     const auto [vLow, vHigh] = std::minmax_element(values.begin(), values.end());
     grafica->yAxis->setRange(values.isEmpty() ? QCPRange(0, 10) : paddedRange(*vLow, *vHigh, 0.1));

@@ -156,15 +156,23 @@ void Form1::capturar() {
 }
 
 void Form1::Command1_Click() {
-    const auto problem = data::guardar(state_, *this, data::kDataFileName);
+    saveTo(data::kDataFileName);
+}
+
+void Form1::Recuperar_Click() {
+    loadFrom(data::kDataFileName);
+}
+
+void Form1::saveTo(const std::string& path) {
+    const auto problem = data::guardar(state_, *this, path);
     emit dataCaptured();
     if (problem) {
         showMessage(QString::fromStdString(*problem));
     }
 }
 
-void Form1::Recuperar_Click() {
-    if (const auto problem = data::recuperar(*this, data::kDataFileName)) {
+void Form1::loadFrom(const std::string& path) {
+    if (const auto problem = data::recuperar(*this, path)) {
         showMessage(QString::fromStdString(*problem));
     }
 }

@@ -121,6 +121,10 @@ class Form1 : public QMainWindow, private data::CellTable {
     void capturar();
     void Command1_Click();
     void Recuperar_Click();
+    // Captures and writes the data file format, or reads it, at path;
+    // what goes wrong is shown.
+    void saveTo(const std::string& path);
+    void loadFrom(const std::string& path);
 
     // Fitting.
     void paso_Click();

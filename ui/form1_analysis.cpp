@@ -3,12 +3,9 @@
 #include "form1.h"
 #include "parameter_step.h"
 
-#include "model/number_text.h"
-
 #include <QAction>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QScrollBar>
 
 namespace gompertz::ui {
 
@@ -53,24 +50,6 @@ fit::Fixed Form1::fixedParameters() const {
 
 fit::Parameters Form1::currentParameters() const {
     return {state_.a, state_.c, state_.t0};
-}
-
-std::optional<QString> Form1::outsideScrollRanges(const fit::Parameters& p) const {
-    const char* names[] = {"a", "c", "t0"};
-    for (std::size_t j = 0; j < editors_.size(); ++j) {
-        const ParameterEditor& editor = editors_[j];
-        const QScrollBar* bar = editor.bar;
-        const double position = std::nearbyint(p[j] * editor.divisor - editor.offset * editor.divisor);
-        if (!(position >= bar->minimum() && position <= bar->maximum())) {
-            const double low = bar->minimum() / editor.divisor + editor.offset;
-            const double high = bar->maximum() / editor.divisor + editor.offset;
-            return QStringLiteral("%1 = %2 queda fuera del rango de su barra (%3 a %4)")
-                .arg(QLatin1String(names[j]), QString::fromStdString(formatNumber(p[j], 6)),
-                     QString::fromStdString(formatNumber(low)),
-                     QString::fromStdString(formatNumber(high)));
-        }
-    }
-    return std::nullopt;
 }
 
 void Form1::captureTable() {

@@ -101,6 +101,28 @@ void Form1::writeEditorPosition(const ParameterEditor& editor) {
     setPosition(editor.bar, positionOf(editor, state_.*editor.parameter));
 }
 
+std::optional<QString> Form1::outsideScrollRanges(const fit::Parameters& p) const {
+    for (std::size_t j = 0; j < editors_.size(); ++j) {
+        const ParameterEditor& editor = editors_[j];
+        const QScrollBar* bar = editor.bar;
+        bool inside = false;
+        try {
+            const std::int16_t position = positionOf(editor, p[j]);
+            inside = position >= bar->minimum() && position <= bar->maximum();
+        } catch (const RuntimeError&) {
+            // beyond any scroll position
+        }
+        if (!inside) {
+            return QStringLiteral("%1 = %2 queda fuera del rango de su barra (%3 a %4)")
+                .arg(QLatin1String(kParameterNames[j]),
+                     QString::fromStdString(formatNumber(p[j], 6)),
+                     numberText(parameterAt(editor, bar->minimum())),
+                     numberText(parameterAt(editor, bar->maximum())));
+        }
+    }
+    return std::nullopt;
+}
+
 void Form1::writeEditors() {
     for (const ParameterEditor& editor : editors_) {
         editor.box->setText(numberText(state_.*editor.parameter));

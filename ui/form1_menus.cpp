@@ -143,9 +143,7 @@ void Form1::abrir() {
     if (path.isEmpty()) {
         return;
     }
-    if (const auto problem = data::recuperar(*this, path.toStdString())) {
-        showMessage(QString::fromStdString(*problem));
-    }
+    loadFrom(path.toStdString());
 }
 
 void Form1::guardarComo() {
@@ -155,11 +153,7 @@ void Form1::guardarComo() {
     if (path.isEmpty()) {
         return;
     }
-    const auto problem = data::guardar(state_, *this, path.toStdString());
-    emit dataCaptured();
-    if (problem) {
-        showMessage(QString::fromStdString(*problem));
-    }
+    saveTo(path.toStdString());
 }
 
 void Form1::importar() {
