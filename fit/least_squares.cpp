@@ -1,15 +1,14 @@
 #include "least_squares.h"
 
-#include <gsl/gsl_blas.h>
+#include <cminpack.h>
 #include <gsl/gsl_errno.h>
+#include <gsl/gsl_linalg.h>
 #include <gsl/gsl_matrix.h>
 #include <gsl/gsl_multifit_nlinear.h>
-#include <gsl/gsl_vector.h>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <map>
 #include <numeric>
 #include <optional>
 #include <utility>
@@ -17,10 +16,14 @@
 namespace gompertz::fit {
 namespace {
 
-constexpr int kMaxIterations = 500;
-constexpr double kTolerance = 1e-12;
-// Runs that end beyond this have run off along a flat direction (a step
-// function with c near -1e50, say): failed, whatever the solver reports.
+// Function evaluations a run may take before it counts as not converged.
+constexpr int kMaxEvaluations = 1000;
+// Relative reduction of the sum of squares, and relative step, at which a
+// run has converged.
+constexpr double kTolerance = 1e-10;
+// In the fit's units (|y| <= 1, t in [-1, 1]), a run whose parameters pass
+// this has run off along a flat direction (a step function with c near
+// -1e50, say, or an asymptote without end): failed, whatever the solver says.
 constexpr double kHugeParameter = 1e12;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
@@ -41,108 +44,51 @@ int freeCount(const Fixed& fixed) {
     return static_cast<int>(std::count(fixed.begin(), fixed.end(), false));
 }
 
-struct Problem {
-    const std::vector<Point>* points = nullptr;
-    Fixed fixed{};
-    Parameters held{};
-    // The solver asks for the Jacobian at the point whose residuals it has
-    // just evaluated: the exponentials are kept for it.
-    Parameters cachedAt{};
-    bool cached = false;
-    std::vector<Terms> terms;
-
-    Parameters at(const gsl_vector* x) const {
-        Parameters p = held;
-        std::size_t k = 0;
-        for (std::size_t j = 0; j < 3; ++j) {
-            if (!fixed[j]) {
-                p[j] = gsl_vector_get(x, k++);
-            }
-        }
-        return p;
-    }
-
-    const std::vector<Terms>& termsAt(const Parameters& p) {
-        if (!cached || p != cachedAt) {
-            terms.resize(points->size());
-            for (std::size_t i = 0; i < points->size(); ++i) {
-                terms[i] = fit::terms(p, (*points)[i].t);
-            }
-            cachedAt = p;
-            cached = true;
-        }
-        return terms;
-    }
-};
-
-int residuals(const gsl_vector* x, void* data, gsl_vector* f) {
-    auto& problem = *static_cast<Problem*>(data);
-    const Parameters p = problem.at(x);
-    const auto& terms = problem.termsAt(p);
-    for (std::size_t i = 0; i < terms.size(); ++i) {
-        f->data[i * f->stride] = p[0] * terms[i].e1 - (*problem.points)[i].y;
-    }
-    return GSL_SUCCESS;
-}
-
-int jacobian(const gsl_vector* x, void* data, gsl_matrix* J) {
-    auto& problem = *static_cast<Problem*>(data);
-    const Parameters p = problem.at(x);
-    const auto& terms = problem.termsAt(p);
-    for (std::size_t i = 0; i < terms.size(); ++i) {
-        const double dt = (*problem.points)[i].t - p[2];
-        const double g[3] = {terms[i].e1, p[0] * dt * terms[i].e1e2, -p[0] * p[1] * terms[i].e1e2};
-        double* row = J->data + i * J->tda;
-        for (std::size_t j = 0; j < 3; ++j) {
-            if (!problem.fixed[j]) {
-                *row++ = g[j];
-            }
-        }
-    }
-    return GSL_SUCCESS;
-}
-
 bool usable(const Parameters& p) {
     return std::all_of(p.begin(), p.end(),
                        [](double v) { return std::isfinite(v) && std::fabs(v) < kHugeParameter; });
 }
 
-// The determinant of J^T J with its columns scaled to unit length: 1 for
-// independent directions, near 0 when the data cannot tell them apart.
-double scaledGramDeterminant(const gsl_matrix* J) {
-    const std::size_t p = J->size2;
-    double gram[3][3] = {};
-    for (std::size_t a = 0; a < p; ++a) {
-        for (std::size_t b = 0; b < p; ++b) {
-            for (std::size_t i = 0; i < J->size1; ++i) {
-                gram[a][b] += gsl_matrix_get(J, i, a) * gsl_matrix_get(J, i, b);
-            }
+// The units the solver works in: t = centre + half * u, y = height * v,
+// so that u spans [-1, 1] and the largest |v| is 1. Then a = height * A,
+// c = C / half and t0 = centre + half * T.
+struct Scale {
+    double centre = 0.0;
+    double half = 1.0;
+    double height = 1.0;
+
+    explicit Scale(const std::vector<Point>& points) {
+        if (points.empty()) {
+            return;
         }
-    }
-    double scale[3] = {1, 1, 1};
-    for (std::size_t a = 0; a < p; ++a) {
-        if (!(gram[a][a] > 0.0)) {
-            return 0.0;
+        const auto [lo, hi] = std::minmax_element(
+            points.begin(), points.end(), [](const Point& l, const Point& r) { return l.t < r.t; });
+        centre = lo->t + (hi->t - lo->t) / 2;
+        half = hi->t > lo->t ? (hi->t - lo->t) / 2 : 1.0;
+        double top = 0.0;
+        for (const Point& point : points) {
+            top = std::max(top, std::fabs(point.y));
         }
-        scale[a] = 1.0 / std::sqrt(gram[a][a]);
+        height = top > 0.0 ? top : 1.0;
     }
-    double g[3][3] = {};
-    for (std::size_t a = 0; a < p; ++a) {
-        for (std::size_t b = 0; b < p; ++b) {
-            g[a][b] = gram[a][b] * scale[a] * scale[b];
+
+    std::vector<Point> toUnit(const std::vector<Point>& points) const {
+        std::vector<Point> out;
+        out.reserve(points.size());
+        for (const Point& point : points) {
+            out.push_back({(point.t - centre) / half, point.y / height});
         }
+        return out;
     }
-    switch (p) {
-    case 1:
-        return g[0][0];
-    case 2:
-        return g[0][0] * g[1][1] - g[0][1] * g[1][0];
-    default:
-        return g[0][0] * (g[1][1] * g[2][2] - g[1][2] * g[2][1]) -
-               g[0][1] * (g[1][0] * g[2][2] - g[1][2] * g[2][0]) +
-               g[0][2] * (g[1][0] * g[2][1] - g[1][1] * g[2][0]);
+    Parameters toUnit(const Parameters& p) const {
+        return {p[0] / height, p[1] * half, (p[2] - centre) / half};
     }
-}
+    Parameters fromUnit(const Parameters& q) const {
+        return {q[0] * height, q[1] / half, centre + q[2] * half};
+    }
+    // d(a, c, t0) / d(A, C, T): the covariance's scale.
+    std::array<double, 3> factors() const { return {height, 1.0 / half, half}; }
+};
 
 // The straight line z = alpha + beta * t by least squares; nothing without
 // two distinct t.
@@ -245,6 +191,9 @@ Parameters plainStart(const std::vector<Point>& points, double sign, const Fixed
 
 // Within a thousandth of every free parameter of a known optimum, a run
 // has joined that optimum's basin: it would end there.
+
+// Within a thousandth of every free parameter of a known optimum, a run
+// has joined that optimum's basin: it would end there.
 bool joins(const Parameters& p, const Parameters& optimum, const Fixed& fixed) {
     for (std::size_t j = 0; j < 3; ++j) {
         if (!fixed[j] && std::fabs(p[j] - optimum[j]) > 1e-3 * std::fabs(optimum[j]) + 1e-300) {
@@ -254,31 +203,8 @@ bool joins(const Parameters& p, const Parameters& optimum, const Fixed& fixed) {
     return true;
 }
 
-} // namespace
-
-double model(const Parameters& p, double t) {
-    return p[0] * std::exp(-std::exp(-p[1] * (t - p[2])));
-}
-
-std::array<double, 3> modelGradient(const Parameters& p, double t) {
-    const Terms k = terms(p, t);
-    return {k.e1, p[0] * (t - p[2]) * k.e1e2, -p[0] * p[1] * k.e1e2};
-}
-
-double sumOfSquares(const std::vector<Point>& points, const Parameters& p) {
-    double sum = 0.0;
-    for (const Point& point : points) {
-        const double r = model(p, point.t) - point.y;
-        sum += r * r;
-    }
-    return sum;
-}
-
-Parameters automaticStart(const std::vector<Point>& points, const Fixed& fixed,
-                          const Parameters& held) {
-    if (points.empty()) {
-        return held;
-    }
+Parameters unitAutomaticStart(const std::vector<Point>& points, const Fixed& fixed,
+                              const Parameters& held) {
     double total = 0.0;
     for (const Point& point : points) {
         total += point.y;
@@ -310,187 +236,435 @@ Parameters automaticStart(const std::vector<Point>& points, const Fixed& fixed,
     return best;
 }
 
-struct LeastSquares::Workspaces {
-    std::map<std::pair<std::size_t, std::size_t>, gsl_multifit_nlinear_workspace*> byShape;
-    gsl_matrix* covariance[4] = {};
+enum class Outcome {
+    Converged,
+    Stalled,     // never left its start
+    CapReached,  // still moving when its evaluations ran out
+    RanOff,      // past kHugeParameter, or not finite
+    Joined,      // reached an optimum already found
+};
 
-    ~Workspaces() {
-        for (auto& [shape, w] : byShape) {
-            gsl_multifit_nlinear_free(w);
-        }
-        for (gsl_matrix* m : covariance) {
-            if (m != nullptr) {
-                gsl_matrix_free(m);
+// One run, in the fit's units.
+struct Run {
+    Outcome outcome = Outcome::RanOff;
+    Parameters parameters{};
+    double sse = kInf;
+    int iterations = 0;
+};
+
+bool runaway(const Parameters& unit) {
+    return !(std::fabs(unit[0]) <= kRunawayAsymptote);
+}
+
+} // namespace
+
+namespace detail {
+
+// What one run asks of the model, and what the solver needs kept.
+struct Workspace {
+    const std::vector<Point>* points = nullptr;
+    Fixed fixed{};
+    Parameters held{};
+    const Parameters* known = nullptr;
+    Outcome stopped = Outcome::Converged; // why the model stopped the run, if it did
+    std::vector<Terms> terms;
+    std::vector<double> residuals, jacobian, scratch;
+
+    Parameters at(const double* x) const {
+        Parameters p = held;
+        for (std::size_t j = 0, k = 0; j < 3; ++j) {
+            if (!fixed[j]) {
+                p[j] = x[k++];
             }
         }
+        return p;
     }
 
-    gsl_multifit_nlinear_workspace* forShape(std::size_t n, std::size_t p) {
-        auto& w = byShape[{n, p}];
-        if (w == nullptr) {
-            gsl_multifit_nlinear_parameters params = gsl_multifit_nlinear_default_parameters();
-            params.trs = gsl_multifit_nlinear_trs_lm;
-            params.solver = gsl_multifit_nlinear_solver_cholesky;
-            w = gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &params, n, p);
+    void evaluateTerms(const Parameters& p) {
+        for (std::size_t i = 0; i < points->size(); ++i) {
+            terms[i] = fit::terms(p, (*points)[i].t);
         }
-        return w;
     }
 
-    gsl_matrix* covarianceOf(std::size_t p) {
-        if (covariance[p] == nullptr) {
-            covariance[p] = gsl_matrix_alloc(p, p);
+    // The solver asks for the Jacobian only at an accepted point, just
+    // after the residuals there: its exponentials are still in terms.
+    int evaluate(const double* x, double* f, double* J, int ldJ, int iflag) {
+        const Parameters p = at(x);
+        if (iflag == 1) {
+            evaluateTerms(p);
+            for (std::size_t i = 0; i < terms.size(); ++i) {
+                f[i] = p[0] * terms[i].e1 - (*points)[i].y;
+            }
+            return 0;
         }
-        return covariance[p];
+        if (!usable(p)) {
+            stopped = Outcome::RanOff;
+            return -1;
+        }
+        if (known != nullptr && joins(p, *known, fixed)) {
+            stopped = Outcome::Joined;
+            return -1;
+        }
+        evaluateTerms(p);
+        for (std::size_t i = 0; i < terms.size(); ++i) {
+            const double dt = (*points)[i].t - p[2];
+            const double g[3] = {terms[i].e1, p[0] * dt * terms[i].e1e2,
+                                 -p[0] * p[1] * terms[i].e1e2};
+            for (std::size_t j = 0, k = 0; j < 3; ++j) {
+                if (!fixed[j]) {
+                    J[k++ * static_cast<std::size_t>(ldJ) + i] = g[j]; // column-major
+                }
+            }
+        }
+        return 0;
     }
 };
 
-LeastSquares::LeastSquares() : workspaces_(std::make_unique<Workspaces>()) {
+} // namespace detail
+
+namespace {
+
+int evaluate(void* data, int, int, const double* x, double* f, double* J, int ldJ, int iflag) {
+    return static_cast<detail::Workspace*>(data)->evaluate(x, f, J, ldJ, iflag);
+}
+
+Run runFrom(detail::Workspace& w, const std::vector<Point>& points, const Fixed& fixed,
+            const Parameters& start, const Parameters* known) {
+    Run out;
+    out.parameters = start;
+    if (!usable(start)) {
+        return out;
+    }
+    const int m = static_cast<int>(points.size());
+    const int n = freeCount(fixed);
+    w.points = &points;
+    w.fixed = fixed;
+    w.held = start;
+    w.known = known;
+    w.stopped = Outcome::Converged;
+    w.terms.resize(points.size());
+    w.residuals.resize(points.size());
+    w.jacobian.resize(points.size() * 3);
+    w.scratch.resize(6 * 3 + points.size());
+    double x[3] = {};
+    for (std::size_t j = 0, k = 0; j < 3; ++j) {
+        if (!fixed[j]) {
+            x[k++] = start[j];
+        }
+    }
+    double* s = w.scratch.data();
+    int ipvt[3] = {};
+    int evaluations = 0;
+    const int info =
+        lmder(evaluate, &w, m, n, x, w.residuals.data(), w.jacobian.data(), m, kTolerance,
+              kTolerance, 0.0, kMaxEvaluations, s, 1, 100.0, 0, &evaluations, &out.iterations,
+              ipvt, s + 3, s + 6, s + 9, s + 12, s + 15);
+    out.parameters = w.at(x);
+    out.sse = sumOfSquares(points, out.parameters);
+    if (info < 0) {
+        out.outcome = w.stopped;
+    } else if (!usable(out.parameters) || !std::isfinite(out.sse) || info == 0) {
+        out.outcome = Outcome::RanOff;
+    } else if (info == 5) {
+        out.outcome = Outcome::CapReached;
+    } else {
+        out.outcome = out.parameters == start ? Outcome::Stalled : Outcome::Converged;
+    }
+    return out;
+}
+
+// The solver stops once the sum of squares no longer falls measurably,
+// which in a flat valley leaves the parameters some 1e-8 short of the
+// optimum. A Gauss-Newton step, worked out from the Jacobian and the
+// residuals rather than from differences of sums, covers the rest; it is
+// kept only if the sum does not grow beyond rounding.
+Parameters polished(const std::vector<Point>& points, const Fixed& fixed, const Parameters& p) {
+    const std::size_t n = points.size();
+    const auto k = static_cast<std::size_t>(freeCount(fixed));
+    gsl_matrix* J = gsl_matrix_alloc(n, k);
+    gsl_vector* r = gsl_vector_alloc(n);
+    gsl_vector* tau = gsl_vector_alloc(k);
+    gsl_vector* step = gsl_vector_alloc(k);
+    gsl_vector* left = gsl_vector_alloc(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto g = modelGradient(p, points[i].t);
+        gsl_vector_set(r, i, points[i].y - model(p, points[i].t));
+        for (std::size_t j = 0, col = 0; j < 3; ++j) {
+            if (!fixed[j]) {
+                gsl_matrix_set(J, i, col++, g[j]);
+            }
+        }
+    }
+    Parameters out = p;
+    if (gsl_linalg_QR_decomp(J, tau) == GSL_SUCCESS &&
+        gsl_linalg_QR_lssolve(J, tau, r, step, left) == GSL_SUCCESS) {
+        for (std::size_t j = 0, col = 0; j < 3; ++j) {
+            if (!fixed[j]) {
+                out[j] += gsl_vector_get(step, col++);
+            }
+        }
+    }
+    for (gsl_vector* v : {r, tau, step, left}) {
+        gsl_vector_free(v);
+    }
+    gsl_matrix_free(J);
+    const double before = sumOfSquares(points, p);
+    return usable(out) && sumOfSquares(points, out) <= before * (1 + 1e-12) ? out : p;
+}
+
+// The determinant of J^T J with its columns scaled to unit length: 1 for
+// independent directions, near 0 when the data cannot tell them apart.
+double scaledGramDeterminant(const gsl_matrix* J) {
+    const std::size_t p = J->size2;
+    double gram[3][3] = {};
+    for (std::size_t a = 0; a < p; ++a) {
+        for (std::size_t b = 0; b < p; ++b) {
+            for (std::size_t i = 0; i < J->size1; ++i) {
+                gram[a][b] += gsl_matrix_get(J, i, a) * gsl_matrix_get(J, i, b);
+            }
+        }
+    }
+    double scale[3] = {1, 1, 1};
+    for (std::size_t a = 0; a < p; ++a) {
+        if (!(gram[a][a] > 0.0)) {
+            return 0.0;
+        }
+        scale[a] = 1.0 / std::sqrt(gram[a][a]);
+    }
+    double g[3][3] = {};
+    for (std::size_t a = 0; a < p; ++a) {
+        for (std::size_t b = 0; b < p; ++b) {
+            g[a][b] = gram[a][b] * scale[a] * scale[b];
+        }
+    }
+    switch (p) {
+    case 1:
+        return g[0][0];
+    case 2:
+        return g[0][0] * g[1][1] - g[0][1] * g[1][0];
+    default:
+        return g[0][0] * (g[1][1] * g[2][2] - g[1][2] * g[2][1]) -
+               g[0][1] * (g[1][0] * g[2][2] - g[1][2] * g[2][0]) +
+               g[0][2] * (g[1][0] * g[2][1] - g[1][1] * g[2][0]);
+    }
+}
+
+// s^2 (J^T J)^-1 in the fit's units, from the Jacobian at the optimum.
+void addCovariance(Fit& fit, const std::vector<Point>& unitPoints, const Parameters& unit) {
+    const std::size_t n = unitPoints.size();
+    const auto p = static_cast<std::size_t>(fit.freeParameters);
+    gsl_matrix* J = gsl_matrix_alloc(n, p);
+    gsl_matrix* covar = gsl_matrix_alloc(p, p);
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto g = modelGradient(unit, unitPoints[i].t);
+        for (std::size_t j = 0, k = 0; j < 3; ++j) {
+            if (!fit.fixed[j]) {
+                gsl_matrix_set(J, i, k++, g[j]);
+            }
+        }
+    }
+    const double s2 = sumOfSquares(unitPoints, unit) / fit.degreesOfFreedom;
+    const bool computed = gsl_multifit_nlinear_covar(J, 0.0, covar) == GSL_SUCCESS;
+    fit.illDetermined = !computed || scaledGramDeterminant(J) < 1e-12;
+    for (std::size_t a = 0, ka = 0; a < 3; ++a) {
+        if (fit.fixed[a]) {
+            continue;
+        }
+        for (std::size_t b = 0, kb = 0; b < 3; ++b) {
+            if (!fit.fixed[b]) {
+                fit.covariance[a][b] = computed ? s2 * gsl_matrix_get(covar, ka, kb++) : kInf;
+            }
+        }
+        ++ka;
+    }
+    gsl_matrix_free(J);
+    gsl_matrix_free(covar);
+}
+
+// The covariance in the data's units, and whether a standard error exceeds
+// its value (for t0, whose value depends on where t starts: the span of t).
+void finishCovariance(Fit& fit, const Scale& scale) {
+    const auto d = scale.factors();
+    const double reach[3] = {std::fabs(fit.parameters[0]), std::fabs(fit.parameters[1]),
+                             2 * scale.half};
+    for (std::size_t a = 0; a < 3; ++a) {
+        for (std::size_t b = 0; b < 3; ++b) {
+            fit.covariance[a][b] *= d[a] * d[b];
+        }
+        const double variance = fit.covariance[a][a];
+        if (!fit.fixed[a] &&
+            (!(std::isfinite(variance) && variance >= 0.0) || std::sqrt(variance) > reach[a])) {
+            fit.illDetermined = true;
+        }
+    }
+}
+
+} // namespace
+
+double model(const Parameters& p, double t) {
+    return p[0] * std::exp(-std::exp(-p[1] * (t - p[2])));
+}
+
+std::array<double, 3> modelGradient(const Parameters& p, double t) {
+    const Terms k = terms(p, t);
+    return {k.e1, p[0] * (t - p[2]) * k.e1e2, -p[0] * p[1] * k.e1e2};
+}
+
+double sumOfSquares(const std::vector<Point>& points, const Parameters& p) {
+    double sum = 0.0;
+    for (const Point& point : points) {
+        const double r = model(p, point.t) - point.y;
+        sum += r * r;
+    }
+    return sum;
+}
+
+double totalSumOfSquares(const std::vector<Point>& points) {
+    double mean = 0.0;
+    for (const Point& point : points) {
+        mean += point.y / static_cast<double>(points.size());
+    }
+    double total = 0.0;
+    for (const Point& point : points) {
+        total += (point.y - mean) * (point.y - mean);
+    }
+    return total;
+}
+
+Parameters automaticStart(const std::vector<Point>& points, const Fixed& fixed,
+                          const Parameters& held) {
+    if (points.empty()) {
+        return held;
+    }
+    const Scale scale(points);
+    return scale.fromUnit(unitAutomaticStart(scale.toUnit(points), fixed, scale.toUnit(held)));
+}
+
+LeastSquares::LeastSquares() : workspace_(std::make_unique<detail::Workspace>()) {
     gsl_set_error_handler_off(); // every status is checked here; GSL must never abort
 }
 
 LeastSquares::~LeastSquares() = default;
 
-Fit LeastSquares::fitFrom(const std::vector<Point>& points, const Fixed& fixed,
-                          const Parameters& start) {
-    return run(points, fixed, start, nullptr);
-}
+namespace {
 
-Fit LeastSquares::run(const std::vector<Point>& points, const Fixed& fixed, const Parameters& start,
-                      const Fit* known) {
+// The fit's frame: counts, and the refusals that need no run.
+Fit frame(const std::vector<Point>& points, const Fixed& fixed, const Parameters& start) {
     Fit fit;
     fit.fixed = fixed;
     fit.points = static_cast<int>(points.size());
     fit.freeParameters = freeCount(fixed);
     fit.degreesOfFreedom = fit.points - fit.freeParameters;
     fit.parameters = start;
-    if (points.empty()) {
-        fit.status = Status::NoData;
-        return fit;
-    }
-    if (fit.degreesOfFreedom <= 0) {
-        fit.status = Status::TooFewPoints;
-        return fit;
-    }
-    fit.status = Status::NoFiniteOptimum;
-    if (!usable(start)) {
-        return fit;
-    }
-    if (fit.freeParameters == 0) {
-        fit.sse = sumOfSquares(points, start);
-        fit.status = std::isfinite(fit.sse) ? Status::Ok : Status::NoFiniteOptimum;
-        return fit;
-    }
-    const auto n = points.size();
-    const auto p = static_cast<std::size_t>(fit.freeParameters);
-    Problem problem;
-    problem.points = &points;
-    problem.fixed = fixed;
-    problem.held = start;
-    gsl_multifit_nlinear_fdf fdf{};
-    fdf.f = residuals;
-    fdf.df = jacobian;
-    fdf.n = n;
-    fdf.p = p;
-    fdf.params = &problem;
+    fit.status = points.empty()              ? Status::NoData
+                 : fit.degreesOfFreedom <= 0 ? Status::TooFewPoints
+                                             : Status::Ok;
+    return fit;
+}
 
-    double x0data[3];
-    gsl_vector_view x0 = gsl_vector_view_array(x0data, p);
-    for (std::size_t j = 0, k = 0; j < 3; ++j) {
-        if (!fixed[j]) {
-            x0data[k++] = start[j];
-        }
-    }
-    gsl_multifit_nlinear_workspace* w = workspaces_->forShape(n, p);
-    if (w == nullptr || gsl_multifit_nlinear_init(&x0.vector, &fdf, w) != GSL_SUCCESS) {
-        return fit;
-    }
-    int info = 0;
-    for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
-        // No further progress is where the solver stands: judged below.
-        if (gsl_multifit_nlinear_iterate(w) != GSL_SUCCESS) {
-            break;
-        }
-        const Parameters p = problem.at(gsl_multifit_nlinear_position(w));
-        if (!usable(p)) {
-            break;
-        }
-        if (known != nullptr && joins(p, known->parameters, fixed)) {
-            return *known;
-        }
-        if (gsl_multifit_nlinear_test(kTolerance, kTolerance, 0.0, &info, w) == GSL_SUCCESS) {
-            break;
-        }
-    }
-    fit.iterations = static_cast<int>(gsl_multifit_nlinear_niter(w));
-    fit.parameters = problem.at(gsl_multifit_nlinear_position(w));
-    double norm = 0.0;
-    gsl_blas_ddot(gsl_multifit_nlinear_residual(w), gsl_multifit_nlinear_residual(w), &norm);
-    fit.sse = norm;
-    if (!usable(fit.parameters) || !std::isfinite(fit.sse)) {
-        return fit;
-    }
-    fit.status = Status::Ok;
+bool lower(const Run* candidate, const Run* than) {
+    return candidate != nullptr && (than == nullptr || candidate->sse < than->sse);
+}
 
-    const gsl_matrix* J = gsl_multifit_nlinear_jac(w);
-    gsl_matrix* covar = workspaces_->covarianceOf(p);
-    const double s2 = fit.sse / fit.degreesOfFreedom;
-    const bool computed = gsl_multifit_nlinear_covar(J, 0.0, covar) == GSL_SUCCESS;
-    fit.illDetermined = !computed || scaledGramDeterminant(J) < 1e-12;
-    for (std::size_t a = 0, ka = 0; a < 3; ++a) {
-        if (fixed[a]) {
-            continue;
+// What the runs come to: the converged run with the lowest sum of squares,
+// or failing that the best of the rest, marked for what it is.
+Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& points,
+             const std::vector<Point>& unitPoints, const Scale& scale) {
+    const Run* converged = nullptr;
+    const Run* other = nullptr;
+    bool ranAway = false;
+    for (const Run& run : runs) {
+        if (run.outcome == Outcome::Converged && lower(&run, converged)) {
+            converged = &run;
+        } else if (run.outcome == Outcome::RanOff) {
+            ranAway = ranAway || runaway(run.parameters);
+        } else if (std::isfinite(run.sse) && lower(&run, other)) {
+            other = &run;
         }
-        for (std::size_t b = 0, kb = 0; b < 3; ++b) {
-            if (!fixed[b]) {
-                fit.covariance[a][b] = computed ? s2 * gsl_matrix_get(covar, ka, kb++) : kInf;
-            }
-        }
-        const double variance = fit.covariance[a][a];
-        if (!(std::isfinite(variance) && variance >= 0.0) ||
-            std::sqrt(variance) > std::fabs(fit.parameters[a])) {
-            fit.illDetermined = true;
-        }
-        ++ka;
+    }
+    const Run* kept = converged != nullptr ? converged : other;
+    if (kept == nullptr) {
+        fit.status = ranAway ? Status::NoPlateau : Status::NoFiniteOptimum;
+        return fit;
+    }
+    const Parameters unit =
+        converged != nullptr ? polished(unitPoints, fit.fixed, kept->parameters) : kept->parameters;
+    fit.parameters = scale.fromUnit(unit);
+    fit.sse = sumOfSquares(points, fit.parameters);
+    fit.iterations = kept->iterations;
+    if (!fit.fixed[0] && (runaway(kept->parameters) || (converged == nullptr && ranAway))) {
+        fit.status = Status::NoPlateau;
+    } else if (converged == nullptr) {
+        fit.status = Status::NotConverged;
+    } else if (fit.sse > totalSumOfSquares(points)) {
+        fit.status = Status::NoGrowth;
+    } else {
+        fit.status = Status::Ok;
+        addCovariance(fit, unitPoints, unit);
+        finishCovariance(fit, scale);
     }
     return fit;
 }
 
+} // namespace
+
+Fit LeastSquares::fitFrom(const std::vector<Point>& points, const Fixed& fixed,
+                          const Parameters& start) {
+    Fit fit = frame(points, fixed, start);
+    if (fit.status != Status::Ok) {
+        return fit;
+    }
+    const Scale scale(points);
+    const auto unitPoints = scale.toUnit(points);
+    const Parameters unitStart = scale.toUnit(start);
+    if (fit.freeParameters == 0) {
+        return conclude(fit, {Run{Outcome::Converged, unitStart, 0.0, 0}}, points, unitPoints, scale);
+    }
+    return conclude(fit, {runFrom(*workspace_, unitPoints, fixed, unitStart, nullptr)}, points,
+                    unitPoints, scale);
+}
+
 Fit LeastSquares::bestFit(const std::vector<Point>& points, const Fixed& fixed,
                           const Parameters& current) {
-    const Fit fromCurrent = fitFrom(points, fixed, current);
-    if (fromCurrent.status == Status::NoData || fromCurrent.status == Status::TooFewPoints) {
-        return fromCurrent;
+    Fit fit = frame(points, fixed, current);
+    if (fit.status != Status::Ok) {
+        return fit;
     }
-    const auto better = [](const Fit& candidate, const Fit& than) {
-        return candidate.status == Status::Ok &&
-               (than.status != Status::Ok || candidate.sse < than.sse);
+    const Scale scale(points);
+    const auto unitPoints = scale.toUnit(points);
+    const Parameters held = scale.toUnit(current);
+    if (fit.freeParameters == 0) {
+        return conclude(fit, {Run{Outcome::Converged, held, 0.0, 0}}, points, unitPoints, scale);
+    }
+    // The model-aware start is usually near the optimum; where it is, the
+    // run from the window's parameters joins it within a few iterations.
+    const Parameters start = unitAutomaticStart(unitPoints, fixed, held);
+    std::vector<Run> runs;
+    runs.reserve(7);
+    runs.push_back(runFrom(*workspace_, unitPoints, fixed, start, nullptr));
+    const bool found = runs[0].outcome == Outcome::Converged;
+    runs.push_back(runFrom(*workspace_, unitPoints, fixed, held, found ? &runs[0].parameters : nullptr));
+    if (runs[1].outcome == Outcome::Joined) {
+        runs.pop_back();
+    }
+    const auto anyConverged = [&runs] {
+        return std::any_of(runs.begin(), runs.end(),
+                           [](const Run& r) { return r.outcome == Outcome::Converged; });
     };
-    const Fit* known = fromCurrent.status == Status::Ok ? &fromCurrent : nullptr;
-    // The model-aware start is usually near the optimum: where the run from
-    // the window's parameters found it, this one joins it within a few
-    // iterations.
-    const Parameters start = automaticStart(points, fixed, current);
-    const Fit fromStart = run(points, fixed, start, known);
-    Fit best = better(fromStart, fromCurrent) ? fromStart : fromCurrent;
-    if (fromStart.status == Status::Ok && !better(fromCurrent, fromStart)) {
-        return best;
-    }
-    // The model-aware start failed, or led to a worse minimum than the
-    // window's parameters: look around it.
-    const double factors[][2] = {{2.0, 1.0}, {1.0, 0.5}, {1.0, 2.0}, {0.8, 1.0}, {4.0, 0.5}};
-    for (const auto& factor : factors) {
-        Parameters p = start;
-        for (std::size_t j = 0; j < 2; ++j) {
-            if (!fixed[j]) {
-                p[j] *= factor[j];
+    if (!anyConverged()) {
+        // Neither converged: look around the model-aware start.
+        const double factors[][2] = {{2.0, 1.0}, {1.0, 0.5}, {1.0, 2.0}, {0.8, 1.0}, {4.0, 0.5}};
+        for (const auto& factor : factors) {
+            Parameters p = start;
+            for (std::size_t j = 0; j < 2; ++j) {
+                if (!fixed[j]) {
+                    p[j] *= factor[j];
+                }
             }
-        }
-        const Fit candidate = run(points, fixed, p, best.status == Status::Ok ? &best : nullptr);
-        if (better(candidate, best)) {
-            best = candidate;
+            runs.push_back(runFrom(*workspace_, unitPoints, fixed, p, nullptr));
         }
     }
-    return best;
+    return conclude(fit, runs, points, unitPoints, scale);
 }
 
 } // namespace gompertz::fit

@@ -181,7 +181,7 @@ class AnalysisTest : public QObject {
         QVERIFY(!t.button("aplicar")->isEnabled());
     }
 
-    void dataShortOfTheirPlateauAreFittedWithAWarning() {
+    void growthThatNeverBendsIsRefused() {
         Analysis t;
         Rows rows; // growth that still looks exponential
         const double noise[] = {0.05, -0.08, 0.06, -0.05, 0.08, -0.06, 0.05, -0.08, 0.06};
@@ -191,8 +191,42 @@ class AnalysisTest : public QObject {
         t.w.showGraph(rows);
         t.open();
         t.click("ajusteOptimo");
-        QVERIFY(t.summary().endsWith("\nLos datos no determinan bien los parámetros"));
-        QVERIFY(!t.cell(0, 0).isEmpty());
+        QCOMPARE(t.messages.size(), 1);
+        QVERIFY2(t.messages[0].startsWith("Los datos no alcanzan una meseta"), qPrintable(t.messages[0]));
+        QCOMPARE(t.cell(0, 0), QString());
+        QVERIFY(!t.button("aplicar")->isEnabled());
+    }
+
+    void aCurveWorseThanTheMeanIsRefused() {
+        Analysis t;
+        // c = 1 and t0 = 2 held: the curve rises where the data fall.
+        t.w.showGraph({{"0", "5"}, {"1", "4"}, {"2", "3"}, {"3", "2"}, {"4", "1"}});
+        t.w.typeAndPress("Tval", "2", Qt::Key_Return);
+        t.w.click("Check2");
+        t.w.click("Check3");
+        t.open();
+        t.click("ajusteOptimo");
+        QCOMPARE(t.messages.size(), 1);
+        QVERIFY2(t.messages[0].startsWith("Los datos no muestran una curva de crecimiento"),
+                 qPrintable(t.messages[0]));
+        QCOMPARE(t.cell(0, 0), QString());
+    }
+
+    void aRunThatDidNotConvergeIsShownMarkedAndCannotBeApplied() {
+        Analysis t;
+        // A jump between two points: the steepness grows without end.
+        t.w.showGraph({{"-5", "0,1855"}, {"-3,333", "-0,2134"}, {"-1,099", "4,359"}, {"0", "3,994"},
+                       {"1,934", "4,101"}, {"3,333", "4,469"}, {"5", "3,987"}});
+        t.open();
+        t.click("ajusteOptimo");
+        QCOMPARE(t.messages.size(), 1);
+        QVERIFY2(t.messages[0].startsWith("El ajuste no ha convergido tras "), qPrintable(t.messages[0]));
+        QVERIFY(t.cell(0, 0).startsWith("4,18"));
+        QCOMPARE(t.cell(0, 1), QString()); // no error, no interval
+        QVERIFY2(t.summary().contains("\nNo convergido tras "), qPrintable(t.summary()));
+        QVERIFY(!t.button("aplicar")->isEnabled());
+        t.click("copiar");
+        QVERIFY(QApplication::clipboard()->text().contains("No convergido tras "));
     }
 
     void theStartIsShownWithoutUncertainties() {

@@ -109,21 +109,102 @@ TEST(LeastSquares, RefusesWhatCannotBeFitted) {
     EXPECT_EQ(solver.bestFit(three, {true, false, false}, kWindowStart).status, Status::Ok);
 }
 
-TEST(LeastSquares, DataShortOfTheirPlateauAreFittedWithAWarning) {
-    // Growth that still looks exponential: the asymptote runs off along a
-    // flat valley, and its error dwarfs it.
+TEST(LeastSquares, GrowthThatNeverBendsIsRefusedFromEveryStart) {
+    // Growth that still looks exponential: the asymptote runs off towards
+    // infinity (a -> inf, c -> 0), whether a run ends on a huge a, on its
+    // evaluation cap or beyond the solver's bound.
     const double noise[] = {0.05, -0.08, 0.06, -0.05, 0.08, -0.06, 0.05, -0.08, 0.06};
-    std::vector<Point> points;
+    std::vector<Point> noisy, clean;
     for (int i = 0; i < 9; ++i) {
-        points.push_back({double(i), 2 * std::exp(0.3 * i) + noise[i]});
+        noisy.push_back({double(i), 2 * std::exp(0.3 * i) + noise[i]});
+        clean.push_back({double(i), 2 * std::exp(0.3 * i)});
     }
     LeastSquares solver;
-    const Fit fit = solver.bestFit(points, kAllFree, kWindowStart);
-    ASSERT_EQ(fit.status, Status::Ok);
-    EXPECT_TRUE(fit.illDetermined);
-    EXPECT_GT(fit.parameters[0], 1e3);
-    EXPECT_GT(std::sqrt(fit.covariance[0][0]), fit.parameters[0]);
-    EXPECT_LT(fit.sse, 0.1);
+    for (const auto& points : {noisy, clean}) {
+        for (const Parameters& start : {kWindowStart, Parameters{30, 0.3, 5}, Parameters{1e4, 0.01, 300}}) {
+            EXPECT_EQ(solver.bestFit(points, kAllFree, start).status, Status::NoPlateau)
+                << start[0];
+        }
+    }
+}
+
+TEST(LeastSquares, TheOptimumIsTheSameInAnyUnitOfTAndY) {
+    struct Case {
+        const char* name;
+        std::vector<Point> points;
+        Parameters expected;
+        double sse;
+        std::array<double, 3> errors;
+    };
+    const std::vector<Case> cases = {
+        {"DNase 1", dnase1(), {4.60333040364, 0.333423854846, 2.46043964836}, 0.00936163766771,
+         {0.653207591, 0.0307927308, 0.411987805}},
+        {"Rat42", rat42(), {82.8321895974, 0.0370749115685, 33.0065173506}, 21.7939900182,
+         {5.69750774, 0.00435263726, 2.54090239}},
+    };
+    LeastSquares solver;
+    for (const Case& test : cases) {
+        for (int k = -12; k <= 12; ++k) {
+            for (const double shift : {0.0, -250.0, 1e5}) {
+                for (const double tUnit : {1.0, 1e-3}) {
+                    SCOPED_TRACE(std::string(test.name) + " y x 1e" + std::to_string(k) + ", t + " +
+                                 std::to_string(shift) + ", t x " + std::to_string(tUnit));
+                    const double y = std::pow(10.0, k);
+                    std::vector<Point> scaled;
+                    for (const Point& p : test.points) {
+                        scaled.push_back({p.t * tUnit + shift, p.y * y});
+                    }
+                    const Fit fit = solver.bestFit(scaled, kAllFree, kWindowStart);
+                    ASSERT_EQ(fit.status, Status::Ok);
+                    expectRelative(test.expected[0] * y, fit.parameters[0], 1e-6);
+                    expectRelative(test.expected[1] / tUnit, fit.parameters[1], 1e-6);
+                    EXPECT_NEAR(fit.parameters[2] - shift, test.expected[2] * tUnit,
+                                1e-6 * std::fabs(test.expected[2] * tUnit));
+                    expectRelative(test.sse * y * y, fit.sse, 1e-6);
+                    const double scale[3] = {y, 1 / tUnit, tUnit};
+                    for (int j = 0; j < 3; ++j) {
+                        expectRelative(test.errors[j] * scale[j], std::sqrt(fit.covariance[j][j]),
+                                       1e-6);
+                    }
+                    EXPECT_FALSE(fit.illDetermined);
+                }
+            }
+        }
+    }
+}
+
+TEST(LeastSquares, ARunThatNeverLeavesItsStartIsNoOptimum) {
+    // From t0 = 100 every point lies where exp(-exp(-c (t - t0))) is 0: the
+    // residuals cannot change, the gradient is zero, and the solver stops
+    // where it began.
+    const auto points = exact({10, 0.5, 3}, {0, 1, 2, 3, 4, 6, 8});
+    const Parameters flat = {5, 1, 100};
+    LeastSquares solver;
+    const Fit stalled = solver.fitFrom(points, kAllFree, flat);
+    EXPECT_EQ(stalled.status, Status::NotConverged);
+    EXPECT_EQ(stalled.parameters, flat);
+    const Fit best = solver.bestFit(points, kAllFree, flat);
+    ASSERT_EQ(best.status, Status::Ok);
+    EXPECT_NEAR(best.parameters[0], 10, 1e-6);
+    EXPECT_NEAR(best.parameters[2], 3, 1e-6);
+}
+
+TEST(LeastSquares, ACurveWorseThanTheMeanIsNoFit) {
+    // Only a free; c = 1, t0 = 2 rise where the data fall. The best a gives
+    // SSE = sum y^2 - (sum y e)^2 / sum e^2 = 45.5, the mean's is 10.
+    const std::vector<Point> falling = {{0, 5}, {1, 4}, {2, 3}, {3, 2}, {4, 1}};
+    double sy2 = 0, sye = 0, se2 = 0;
+    for (const Point& p : falling) {
+        const double e = std::exp(-std::exp(-(p.t - 2)));
+        sy2 += p.y * p.y;
+        sye += p.y * e;
+        se2 += e * e;
+    }
+    ASSERT_GT(sy2 - sye * sye / se2, 10.0);
+    LeastSquares solver;
+    const Fit fit = solver.bestFit(falling, {false, true, true}, {1, 1, 2});
+    EXPECT_EQ(fit.status, Status::NoGrowth);
+    EXPECT_NEAR(fit.sse, sy2 - sye * sye / se2, 1e-9);
 }
 
 TEST(AutomaticStart, HandlesDecreasingDataZerosAndRepeatedTimes) {

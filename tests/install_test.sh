@@ -67,7 +67,7 @@ done
 info=$(dpkg-deb --info "$deb")
 grep -q '^ Package: gompertz$' <<<"$info"
 grep -q '^ Section: science$' <<<"$info"
-for library in libqt6widgets6 libgsl27 libqcustomplot2.1-qt6 libc6; do
+for library in libqt6widgets6 libgsl27 libcminpack1 libqcustomplot2.1-qt6 libc6; do
   grep -q "^ Depends: .*$library" <<<"$info" || { echo "no dependency on $library" >&2; exit 1; }
 done
 lintian --fail-on error "$deb" 2>&1 | grep -v 'running with root privileges' || true

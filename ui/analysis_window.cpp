@@ -89,11 +89,28 @@ QString statusMessage(const fit::Fit& fit) {
             .arg(fit.freeParameters + 1)
             .arg(fit.freeParameters)
             .arg(fit.points);
+    case fit::Status::NotConverged:
+        return QStringLiteral("El ajuste no ha convergido tras %1 iteraciones. Se muestran los "
+                              "mejores parámetros encontrados, sin errores ni intervalos: no son "
+                              "el óptimo.")
+            .arg(fit.iterations);
+    case fit::Status::NoPlateau:
+        return QStringLiteral("Los datos no alcanzan una meseta: la asíntota a crece sin límite "
+                              "(a → ∞, c → 0), así que no hay un ajuste finito. Hacen falta "
+                              "puntos donde la curva empiece a aplanarse.");
+    case fit::Status::NoGrowth:
+        return QStringLiteral("Los datos no muestran una curva de crecimiento que el modelo pueda "
+                              "seguir: la mejor curva se ajusta peor que una recta horizontal en "
+                              "la media (R² < 0).");
     case fit::Status::NoFiniteOptimum:
         return QStringLiteral("No se ha encontrado un ajuste de mínimos cuadrados finito para estos datos.");
     default:
         return {};
     }
+}
+
+QString notConvergedNote(const fit::Fit& fit) {
+    return QStringLiteral("No convergido tras %1 iteraciones: no es el óptimo").arg(fit.iterations);
 }
 
 std::optional<QString> commitBytes(const QString& path, const QByteArray& bytes) {
@@ -279,7 +296,7 @@ void AnalysisWindow::ajusteOptimo_Click() {
     }
     const fit::Fit fit =
         solver_.bestFit(points_, main_.fixedParameters(), main_.currentParameters());
-    if (fit.status != fit::Status::Ok) {
+    if (fit.status != fit::Status::Ok && fit.status != fit::Status::NotConverged) {
         messages_->show(statusMessage(fit));
         return;
     }
@@ -288,6 +305,13 @@ void AnalysisWindow::ajusteOptimo_Click() {
     showResults();
     replot();
     updateApply();
+    if (!converged()) {
+        messages_->show(statusMessage(fit));
+    }
+}
+
+bool AnalysisWindow::converged() const {
+    return fit_ && fit_->status == fit::Status::Ok;
 }
 
 void AnalysisWindow::showStart() {
@@ -306,7 +330,7 @@ void AnalysisWindow::showStart() {
 void AnalysisWindow::showResults() {
     const auto rows = fit::estimates(*fit_);
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        const QStringList cells = rowCells(rows[r], true, 6);
+        const QStringList cells = rowCells(rows[r], converged(), 6);
         for (int c = 0; c < cells.size(); ++c) {
             resultados->setItem(r, c, new QTableWidgetItem(cells[c]));
         }
@@ -319,7 +343,9 @@ void AnalysisWindow::showResults() {
             .arg(number(fit_->sse, 6), number(fit::residualDeviation(*fit_), 6),
                  r2 ? number(*r2, 6) : kUndetermined)
             .arg(fit_->iterations);
-    if (fit_->illDetermined) {
+    if (!converged()) {
+        summary += '\n' + notConvergedNote(*fit_);
+    } else if (fit_->illDetermined) {
         summary += QStringLiteral("\nLos datos no determinan bien los parámetros");
     }
     resumen->setText(summary);
@@ -327,7 +353,7 @@ void AnalysisWindow::showResults() {
 
 void AnalysisWindow::updateApply() {
     const auto outside = fit_ ? main_.outsideScrollRanges(fit_->parameters) : std::nullopt;
-    aplicar->setEnabled(fit_.has_value() && !outside);
+    aplicar->setEnabled(converged() && !outside);
     aplicar->setToolTip(outside ? *outside : QString());
 }
 
@@ -347,10 +373,10 @@ QVector<double> AnalysisWindow::sampleCurve(const QCPRange& range) {
     }
     curveGraph_->setData(ct, cf);
     const QVector<double> none;
-    bandLow_->setData(fit_ ? ct : none, fit_ ? lower : none);
-    bandHigh_->setData(fit_ ? ct : none, fit_ ? upper : none);
+    bandLow_->setData(converged() ? ct : none, converged() ? lower : none);
+    bandHigh_->setData(converged() ? ct : none, converged() ? upper : none);
     zeroGraph_->setData({range.lower, range.upper}, {0.0, 0.0});
-    return fit_ ? cf + lower + upper : cf;
+    return converged() ? cf + lower + upper : cf;
 }
 
 void AnalysisWindow::replot() {
@@ -385,7 +411,7 @@ void AnalysisWindow::replot() {
 }
 
 void AnalysisWindow::aplicar_Click() {
-    if (fit_ && !main_.outsideScrollRanges(fit_->parameters)) {
+    if (converged() && !main_.outsideScrollRanges(fit_->parameters)) {
         main_.applyParameters(fit_->parameters);
     }
 }
@@ -395,7 +421,7 @@ QString AnalysisWindow::resultsText() const {
     if (fit_) {
         const auto rows = fit::estimates(*fit_);
         for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-            lines << kRowNames[r] + '\t' + rowCells(rows[r], true, 15).join('\t');
+            lines << kRowNames[r] + '\t' + rowCells(rows[r], converged(), 15).join('\t');
         }
         const auto r2 = fit::rSquared(*fit_, points_);
         lines << QString() << QStringLiteral("n\t%1").arg(fit_->points)
@@ -404,7 +430,9 @@ QString AnalysisWindow::resultsText() const {
               << QStringLiteral("s\t") + number(fit::residualDeviation(*fit_), 15)
               << QStringLiteral("R²\t") + (r2 ? number(*r2, 15) : kUndetermined)
               << QStringLiteral("iteraciones\t%1").arg(fit_->iterations);
-        if (fit_->illDetermined) {
+        if (!converged()) {
+            lines << notConvergedNote(*fit_);
+        } else if (fit_->illDetermined) {
             lines << QStringLiteral("Los datos no determinan bien los parámetros");
         }
     }
@@ -433,7 +461,7 @@ QString AnalysisWindow::csvText(QChar separator, bool decimalComma) const {
     shown.fixed = fit_ ? fit_->fixed : main_.fixedParameters();
     const auto rows = fit::estimates(shown);
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        QStringList cells = rowCells(rows[r], fit_.has_value(), 15);
+        QStringList cells = rowCells(rows[r], converged(), 15);
         if (!decimalComma) {
             cells.replaceInStrings(QStringLiteral(","), QStringLiteral("."));
         }

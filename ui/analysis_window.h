@@ -57,6 +57,8 @@ class AnalysisWindow : public QWidget {
     void exportar_Click();
 
     bool refusedBeforeFitting();
+    // A fit that reached its optimum: only then errors, band and "Aplicar".
+    bool converged() const;
     void clearResults();
     void showResults();
     void showStart();
