@@ -4,57 +4,179 @@
 #include "model/errors.h"
 #include "model/number_text.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 
 namespace gompertz::data {
 namespace {
 
-struct Line {
-    int number = 0; // from 1, as an editor counts
-    std::string_view text;
+// A data row and a header, and one more to tell that there are too many:
+// nothing past them is ever read.
+constexpr std::size_t kMaxRecords = kRows + 2;
+constexpr char kBlanks = ' ';
+const std::string_view kNoBreakSpaces[] = {"\xC2\xA0", "\xE2\x80\xAF"}; // U+00A0, U+202F
+
+// Lines ended by CR LF, LF or CR, handed out one at a time.
+class Lines {
+  public:
+    explicit Lines(std::string_view text) : rest_(text) {}
+
+    bool next(std::string_view& line, int& number) {
+        if (done_) {
+            return false;
+        }
+        const std::size_t end = rest_.find_first_of("\r\n");
+        line = rest_.substr(0, end);
+        number = ++number_;
+        if (end == std::string_view::npos) {
+            done_ = true;
+        } else {
+            const bool crLf =
+                rest_[end] == '\r' && end + 1 < rest_.size() && rest_[end + 1] == '\n';
+            rest_.remove_prefix(end + (crLf ? 2 : 1));
+            done_ = rest_.empty();
+        }
+        return true;
+    }
+
+  private:
+    std::string_view rest_;
+    int number_ = 0;
+    bool done_ = false;
 };
+
+// Blanks, tabs and no-break spaces around a field.
+std::string_view trimmed(std::string_view text, bool tabs) {
+    bool changed = true;
+    while (changed) {
+        changed = false;
+        for (const bool front : {true, false}) {
+            if (text.empty()) {
+                return text;
+            }
+            const char ch = front ? text.front() : text.back();
+            if (ch == ' ' || (tabs && ch == '\t')) {
+                front ? text.remove_prefix(1) : text.remove_suffix(1);
+                changed = true;
+            }
+            for (std::string_view space : kNoBreakSpaces) {
+                if (front ? text.starts_with(space) : text.ends_with(space)) {
+                    front ? text.remove_prefix(space.size()) : text.remove_suffix(space.size());
+                    changed = true;
+                }
+            }
+        }
+    }
+    return text;
+}
 
 bool isBlank(char ch) {
     return ch == ' ' || ch == '\t';
 }
 
-std::string_view trimmed(std::string_view text, bool tabs) {
-    const auto blank = [tabs](char ch) { return ch == ' ' || (tabs && ch == '\t'); };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
+// Whether ch stands in the line outside double quotes.
+bool hasOutsideQuotes(std::string_view line, char ch) {
+    bool quoted = false;
+    for (const char c : line) {
+        quoted = c == '"' ? !quoted : quoted;
+        if (c == ch && !quoted) {
+            return true;
+        }
     }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
+    return false;
 }
 
-std::vector<Line> nonEmptyLines(std::string_view text) {
-    std::vector<Line> lines;
-    int number = 0;
-    while (!text.empty()) {
-        const std::size_t end = text.find_first_of("\r\n");
-        const std::string_view line = text.substr(0, end);
-        ++number;
-        if (!trimmed(line, true).empty()) {
-            lines.push_back({number, line});
+// One field of a line, unquoted as RFC 4180 writes it ("a ""b""" is a "b").
+struct Field {
+    std::string text;
+    bool quoted = false;
+};
+
+// The fields of a line; a quoted field may hold the separator. Nothing when
+// a quote is left open.
+std::optional<std::vector<Field>> fields(std::string_view line, char separator) {
+    std::vector<Field> out;
+    std::size_t pos = 0;
+    const auto skipBlanks = [&] {
+        while (pos < line.size() &&
+               (line[pos] == ' ' || (separator != '\t' && line[pos] == '\t'))) {
+            ++pos;
         }
-        if (end == std::string_view::npos) {
+    };
+    while (true) {
+        if (separator == kBlanks) {
+            skipBlanks();
+            if (pos == line.size()) {
+                break;
+            }
+        }
+        Field field;
+        const std::size_t start = pos;
+        skipBlanks();
+        if (pos < line.size() && line[pos] == '"') {
+            field.quoted = true;
+            for (++pos;; ++pos) {
+                if (pos == line.size()) {
+                    return std::nullopt;
+                }
+                if (line[pos] == '"' && pos + 1 < line.size() && line[pos + 1] == '"') {
+                    field.text += '"';
+                    ++pos;
+                } else if (line[pos] == '"') {
+                    break;
+                } else {
+                    field.text += line[pos];
+                }
+            }
+            ++pos;
+            if (separator != kBlanks) {
+                skipBlanks();
+            }
+        } else {
+            pos = start;
+        }
+        const auto atEnd = [&] {
+            return pos == line.size() ||
+                   (separator == kBlanks ? isBlank(line[pos]) : line[pos] == separator);
+        };
+        const std::size_t rest = pos;
+        while (!atEnd()) {
+            ++pos;
+        }
+        if (!field.quoted) {
+            field.text = trimmed(line.substr(rest, pos - rest), separator != '\t');
+        } else if (pos > rest) {
+            field.text += line.substr(rest, pos - rest); // text after the closing quote
+        }
+        out.push_back(std::move(field));
+        if (pos == line.size()) {
             break;
         }
-        const bool crLf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
-        text.remove_prefix(end + (crLf ? 2 : 1));
+        ++pos;
     }
-    return lines;
+    while (!out.empty() && trimmed(out.back().text, true).empty()) {
+        out.pop_back(); // spreadsheets end rows with empty fields
+    }
+    return out;
 }
 
-constexpr char kBlanks = ' ';
-
-char separatorOf(const std::vector<Line>& lines, ColumnSource source) {
+// The separator, from the first lines: ";", then a tab, then blanks or ","
+// ("1,5 2,5" is two fields with decimal commas; "1, 2" is two fields
+// separated by the comma). The clipboard separates by a tab or ";" only.
+char separatorOf(std::string_view text, ColumnSource source) {
+    std::vector<std::string_view> lines;
+    Lines reader(text);
+    std::string_view line;
+    int number = 0;
+    while (lines.size() < kMaxRecords && reader.next(line, number)) {
+        if (!trimmed(line, true).empty()) {
+            lines.push_back(line);
+        }
+    }
     const auto any = [&lines](char ch) {
-        return std::any_of(lines.begin(), lines.end(), [ch](const Line& l) {
-            return l.text.find(ch) != std::string_view::npos;
-        });
+        return std::any_of(lines.begin(), lines.end(),
+                           [ch](std::string_view l) { return hasOutsideQuotes(l, ch); });
     };
     if (source == ColumnSource::Clipboard) {
         return any('\t') ? '\t' : ';';
@@ -65,10 +187,8 @@ char separatorOf(const std::vector<Line>& lines, ColumnSource source) {
     if (any('\t')) {
         return '\t';
     }
-    // "1,5 2,5" is two fields with decimal commas; "1, 2" is two fields
-    // separated by the comma.
-    for (const Line& line : lines) {
-        const std::string_view text = trimmed(line.text, true);
+    for (std::string_view l : lines) {
+        const std::string_view text = trimmed(l, true);
         const std::size_t gap = text.find(' ');
         if (gap != std::string_view::npos && text[gap - 1] != ',') {
             return kBlanks;
@@ -77,59 +197,19 @@ char separatorOf(const std::vector<Line>& lines, ColumnSource source) {
     return any(',') ? ',' : kBlanks;
 }
 
-std::vector<std::string_view> fields(std::string_view line, char separator) {
-    std::vector<std::string_view> out;
-    if (separator == kBlanks) {
-        std::size_t pos = 0;
-        while (pos < line.size()) {
-            while (pos < line.size() && isBlank(line[pos])) {
-                ++pos;
-            }
-            const std::size_t start = pos;
-            while (pos < line.size() && !isBlank(line[pos])) {
-                ++pos;
-            }
-            if (pos > start) {
-                out.push_back(line.substr(start, pos - start));
-            }
-        }
-        return out;
-    }
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = line.find(separator, start);
-        out.push_back(trimmed(line.substr(start, end - start), separator != '\t'));
-        if (end == std::string_view::npos) {
-            break;
-        }
-        start = end + 1;
-    }
-    while (!out.empty() && trimmed(out.back(), true).empty()) {
-        out.pop_back(); // spreadsheets end rows with empty fields
-    }
-    return out;
-}
-
 std::optional<double> number(std::string_view field, bool decimalComma) {
     std::string text(trimmed(field, true));
     if (!decimalComma) {
-        std::replace(text.begin(), text.end(), '.', ','); // the window reads the comma
-        if (std::count(field.begin(), field.end(), ',') > 0) {
+        if (text.find(',') != std::string::npos) {
             return std::nullopt;
         }
+        std::replace(text.begin(), text.end(), '.', ','); // the window reads the comma
     }
     try {
         return parseNumber(text);
     } catch (const RuntimeError&) {
         return std::nullopt;
     }
-}
-
-bool hasLetter(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char ch) {
-        return (ch >= 'A' && ch <= 'Z' && ch != 'E') || (ch >= 'a' && ch <= 'z' && ch != 'e') ||
-               static_cast<unsigned char>(ch) >= 0x80;
-    });
 }
 
 std::string atLine(int line, const std::string& what) {
@@ -140,52 +220,104 @@ std::string quoted(std::string_view field) {
     return "«" + std::string(field.substr(0, 40)) + "»";
 }
 
+struct Record {
+    int line = 0;
+    std::vector<Field> fields;
+};
+
+// The lines that hold a field, at most kMaxRecords of them; lines that are
+// empty or hold only empty fields are skipped like blank lines.
+std::variant<std::vector<Record>, std::string> records(std::string_view text, char separator) {
+    std::vector<Record> out;
+    Lines reader(text);
+    std::string_view line;
+    int number = 0;
+    while (out.size() < kMaxRecords && reader.next(line, number)) {
+        if (line.size() > kMaxLineLength) {
+            return atLine(number, "la línea es demasiado larga");
+        }
+        auto split = fields(line, separator);
+        if (!split) {
+            return atLine(number, "falta la comilla que cierra un campo");
+        }
+        if (!split->empty()) {
+            out.push_back({number, std::move(*split)});
+        }
+    }
+    return out;
+}
+
+// A header is a first line none of whose fields reads as a number.
+bool isHeader(const Record& record) {
+    return std::none_of(record.fields.begin(), record.fields.end(), [](const Field& f) {
+        return number(f.text, true) || number(f.text, false);
+    });
+}
+
 } // namespace
 
+std::string textOf(std::string_view bytes) {
+    const auto decoded = [&](QStringDecoder::Encoding encoding) {
+        QStringDecoder decoder(encoding);
+        const QString text = decoder.decode(QByteArrayView(bytes.data(), bytes.size()).sliced(2));
+        return text.toStdString();
+    };
+    if (bytes.starts_with("\xFF\xFE")) {
+        return decoded(QStringDecoder::Utf16LE);
+    }
+    if (bytes.starts_with("\xFE\xFF")) {
+        return decoded(QStringDecoder::Utf16BE);
+    }
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        bytes.remove_prefix(3);
+    }
+    return std::string(bytes);
+}
+
 std::variant<ColumnRows, std::string> parseColumns(std::string_view text, ColumnSource source) {
-    std::vector<Line> lines = nonEmptyLines(text);
-    const char separator = separatorOf(lines, source);
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);
+    }
+    const char separator = separatorOf(text, source);
+    auto found = records(text, separator);
+    if (const auto* problem = std::get_if<std::string>(&found)) {
+        return *problem;
+    }
+    auto& lines = std::get<std::vector<Record>>(found);
+    if (!lines.empty() && isHeader(lines.front())) {
+        lines.erase(lines.begin()); // a header of column names
+    }
     bool decimalComma = false;
-    if (separator != ',') {
-        for (const Line& line : lines) {
-            for (std::string_view field : fields(line.text, separator)) {
-                decimalComma = decimalComma || field.find(',') != std::string_view::npos;
-            }
+    for (const Record& record : lines) {
+        for (const Field& field : record.fields) {
+            decimalComma = decimalComma || field.text.find(',') != std::string::npos;
         }
     }
     const bool file = source == ColumnSource::File;
     std::size_t width = file ? 2 : 0;
     ColumnRows rows;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const auto cells = fields(lines[i].text, separator);
+    for (const Record& record : lines) {
+        if (rows.size() == static_cast<std::size_t>(kRows)) {
+            return atLine(record.line, "hay más de 20 filas de datos");
+        }
         std::vector<double> values;
-        std::optional<std::string_view> bad;
-        for (std::string_view cell : cells) {
-            if (const auto value = number(cell, decimalComma)) {
-                values.push_back(*value);
-            } else if (!bad) {
-                bad = cell;
+        for (const Field& field : record.fields) {
+            const auto value = number(field.text, decimalComma);
+            if (!value && trimmed(field.text, true).empty()) {
+                return atLine(record.line,
+                              file ? "se esperan dos números: t y el valor" : "falta un valor");
             }
-        }
-        if (file && i == 0 && bad && hasLetter(lines[i].text)) {
-            continue; // a header of column names
-        }
-        if (bad && trimmed(*bad, true).empty()) {
-            return atLine(lines[i].number, file ? "se esperan dos números: t y el valor"
-                                                : "falta un valor");
-        }
-        if (bad) {
-            return atLine(lines[i].number, quoted(*bad) + " no es un número");
+            if (!value) {
+                return atLine(record.line, quoted(field.text) + " no es un número");
+            }
+            values.push_back(*value);
         }
         if (width == 0) {
             width = std::clamp<std::size_t>(values.size(), 1, 2);
         }
         if (values.size() != width) {
-            return atLine(lines[i].number, file ? "se esperan dos números: t y el valor"
-                                                : "las filas no tienen las mismas columnas");
-        }
-        if (file && rows.size() == static_cast<std::size_t>(kRows)) {
-            return atLine(lines[i].number, "hay más de 20 filas de datos");
+            return atLine(record.line, file ? "se esperan dos números: t y el valor"
+                                            : "las filas no tienen las mismas columnas");
         }
         rows.push_back(std::move(values));
     }
@@ -196,8 +328,17 @@ std::variant<ColumnRows, std::string> parseColumns(std::string_view text, Column
 }
 
 bool spansSeveralCells(std::string_view text) {
-    return nonEmptyLines(text).size() > 1 || text.find('\t') != std::string_view::npos ||
-           text.find(';') != std::string_view::npos;
+    if (text.find('\t') != std::string_view::npos || text.find(';') != std::string_view::npos) {
+        return true;
+    }
+    Lines reader(text);
+    std::string_view line;
+    int number = 0;
+    int filled = 0;
+    while (filled < 2 && reader.next(line, number)) {
+        filled += trimmed(line, true).empty() ? 0 : 1;
+    }
+    return filled > 1;
 }
 
 std::optional<std::string> importColumns(CellTable& table, const std::string& path) {
@@ -206,7 +347,7 @@ std::optional<std::string> importColumns(CellTable& table, const std::string& pa
         return file.error;
     }
     const std::string name = fileNameOf(path);
-    const auto parsed = parseColumns(file.bytes, ColumnSource::File);
+    const auto parsed = parseColumns(textOf(file.bytes), ColumnSource::File);
     if (const auto* problem = std::get_if<std::string>(&parsed)) {
         return "No se puede importar " + name + ": " + *problem + ". La tabla no se ha modificado.";
     }
@@ -221,6 +362,11 @@ std::optional<std::string> importColumns(CellTable& table, const std::string& pa
 
 std::optional<std::string> pasteColumns(CellTable& table, int row, Column column,
                                         std::string_view text) {
+    if (text.size() > kMaxFileBytes) {
+        return std::string(
+            "No se puede pegar: el texto copiado es demasiado grande (más de 1 MiB). "
+            "La tabla no se ha modificado.");
+    }
     const auto parsed = parseColumns(text, ColumnSource::Clipboard);
     if (const auto* problem = std::get_if<std::string>(&parsed)) {
         return "No se puede pegar: " + *problem + ". La tabla no se ha modificado.";
@@ -228,7 +374,8 @@ std::optional<std::string> pasteColumns(CellTable& table, int row, Column column
     const auto& rows = std::get<ColumnRows>(parsed);
     if (row < 0 || row + static_cast<int>(rows.size()) > kRows) {
         return "No se puede pegar: " + std::to_string(rows.size()) + " filas desde la fila " +
-               std::to_string(row + 1) + " no caben en las 20 de la tabla. La tabla no se ha "
+               std::to_string(row + 1) +
+               " no caben en las 20 de la tabla. La tabla no se ha "
                "modificado.";
     }
     for (std::size_t i = 0; i < rows.size(); ++i) {

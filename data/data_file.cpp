@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <string_view>
 #include <sys/stat.h>
 #include <system_error>
@@ -32,7 +33,8 @@ class LineReader {
         if (end == std::string_view::npos) {
             rest_ = {}; // a last line without its line end
         } else {
-            const bool crLf = rest_[end] == '\r' && end + 1 < rest_.size() && rest_[end + 1] == '\n';
+            const bool crLf =
+                rest_[end] == '\r' && end + 1 < rest_.size() && rest_[end + 1] == '\n';
             rest_.remove_prefix(end + (crLf ? 2 : 1));
         }
         return line;
@@ -71,6 +73,11 @@ std::optional<double> prefixValue(std::string_view line) {
     }
     double value = 0.0;
     const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Too small to hold is a count of 0; too large is refused as a count.
+        const bool large = number.find_first_of("123456789") < number.find('.');
+        return large ? std::numeric_limits<double>::infinity() : 0.0;
+    }
     if (result.ec != std::errc()) {
         return std::nullopt;
     }
@@ -96,7 +103,8 @@ std::string invalidFile(const std::string& name, const std::string& why) {
     return "El archivo " + name + " no es válido: " + why + ". La tabla no se ha modificado.";
 }
 
-const char* const kNotRegular = "no es un archivo normal (es un dispositivo, una tubería o un socket)";
+const char* const kNotRegular =
+    "no es un archivo normal (es un dispositivo, una tubería o un socket)";
 
 // Errors without a cause of their own are named by the errno the failing
 // call left; what Qt says is the fallback.
@@ -104,9 +112,24 @@ std::string causeOf(int error, const QFileDevice& file) {
     return error != 0 ? describeFileError(error) : file.errorString().toStdString();
 }
 
-std::optional<std::string> writeAtomically(const std::string& path, const std::string& bytes) {
-    const std::string failed = "No se pudo guardar " + named(path).name + ": ";
-    struct stat info{};
+// The replacement keeps the owner and the mode of the file it replaces,
+// where this process may give them (only root may give a file away).
+void keepOwnerAndMode(QSaveFile& file, const struct stat& previous) {
+    const int fd = file.handle();
+    if (fd >= 0) {
+        ::fchmod(fd, previous.st_mode & 07777);
+        if (previous.st_uid != ::geteuid() || previous.st_gid != ::getegid()) {
+            [[maybe_unused]] const int ignored = ::fchown(fd, previous.st_uid, previous.st_gid);
+        }
+    }
+}
+
+} // namespace
+
+std::optional<std::string> writeWhole(const std::string& path, const std::string& bytes,
+                                      const std::string& action) {
+    const std::string failed = "No se pudo " + action + " " + named(path).name + ": ";
+    struct stat info {};
     const bool existed = ::stat(path.c_str(), &info) == 0; // through a link, to its target
     if (existed && S_ISDIR(info.st_mode)) {
         return failed + "en su lugar hay una carpeta con ese nombre.";
@@ -120,8 +143,13 @@ std::optional<std::string> writeAtomically(const std::string& path, const std::s
     if (!file.open(QIODevice::WriteOnly)) {
         return failed + causeOf(errno, file) + "." + kept;
     }
+    if (existed) {
+        keepOwnerAndMode(file, info);
+    }
     const auto size = static_cast<qint64>(bytes.size());
     errno = 0;
+    // Flushed and checked before the commit: a write error raised while the
+    // file closes would otherwise go unseen and leave an empty file.
     if (file.write(bytes.data(), size) != size || !file.flush()) {
         const std::string cause = causeOf(errno, file);
         file.cancelWriting();
@@ -134,20 +162,19 @@ std::optional<std::string> writeAtomically(const std::string& path, const std::s
     return std::nullopt;
 }
 
-// Reads at most kMaxFileBytes of a regular file. The file is looked at
-// before it is opened, so that a device or a pipe is never opened at all,
-// and again once open, in case it was swapped in between.
-} // namespace
+// The file is looked at before it is opened, so that a device or a pipe is
+// never opened at all, and again once open, in case it was swapped in
+// between.
 
 FileBytes readBounded(const std::string& path) {
     const Named file = named(path);
     const std::string unreadable = "No se pudo leer " + file.name + ": ";
-    struct stat info{};
+    struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         if (errno == ENOENT) {
             return {{}, "No se encuentra el archivo " + file.name + " " + file.where + "."};
         }
-        return {{}, unreadable + describeFileError(errno) + "."};
+        return {{}, unreadable + describeFileError(errno, FileAccess::Read) + "."};
     }
     if (S_ISDIR(info.st_mode)) {
         return {{}, invalidFile(file.name, "en su lugar hay una carpeta con ese nombre")};
@@ -157,7 +184,7 @@ FileBytes readBounded(const std::string& path) {
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        return {{}, unreadable + describeFileError(errno) + "."};
+        return {{}, unreadable + describeFileError(errno, FileAccess::Read) + "."};
     }
     FileBytes out;
     const std::string tooLarge = "es demasiado grande (más de 1 MiB)";
@@ -175,7 +202,7 @@ FileBytes readBounded(const std::string& path) {
                 continue;
             }
             if (got < 0) {
-                out.error = unreadable + describeFileError(errno) + ".";
+                out.error = unreadable + describeFileError(errno, FileAccess::Read) + ".";
                 break;
             }
             if (got == 0) {
@@ -199,7 +226,8 @@ std::string fileNameOf(const std::string& path) {
     return path.substr(path.find_last_of('/') + 1); // npos + 1 is 0
 }
 
-std::string describeFileError(int error) {
+std::string describeFileError(int error, FileAccess access) {
+    const bool reading = access == FileAccess::Read;
     switch (error) {
     case ENOSPC:
     case EDQUOT:
@@ -208,7 +236,8 @@ std::string describeFileError(int error) {
         return "la carpeta está en un disco de solo lectura";
     case EACCES:
     case EPERM:
-        return "no hay permiso para escribir ahí (o el archivo está protegido)";
+        return reading ? "no hay permiso para leer el archivo"
+                       : "no hay permiso para escribir ahí (o el archivo está protegido)";
     case EFBIG:
         return "el archivo supera el tamaño máximo permitido";
     case ENOENT:
@@ -292,7 +321,7 @@ std::optional<std::string> guardar(FitState& s, CellTable& table, const std::str
     for (int i = 0; i < s.pointCount; ++i) {
         rows.push_back(Row{table.text(Column::X, i), table.text(Column::Y, i)});
     }
-    return writeAtomically(path, formatDataFile(rows));
+    return writeWhole(path, formatDataFile(rows), "guardar");
 }
 
 std::optional<std::string> recuperar(CellTable& table, const std::string& path) {

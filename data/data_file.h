@@ -67,7 +67,17 @@ std::optional<std::string> guardar(FitState& s, CellTable& table, const std::str
 // than kMaxFileBytes or malformed; returns a message in Spanish then.
 std::optional<std::string> recuperar(CellTable& table, const std::string& path);
 
+// Writes bytes to path completely or not at all: the previous file is
+// replaced only once the new one is completely written and flushed, and
+// keeps its owner and mode where this process may give them; a path that
+// exists and is not a regular file (a folder, a device, a pipe, a socket, or
+// a link to one) is never touched. The message, in Spanish, reads "No se
+// pudo <action> <file name>: <cause>."
+std::optional<std::string> writeWhole(const std::string& path, const std::string& bytes,
+                                      const std::string& action);
+
 // The Spanish cause of a failed file operation, from its errno.
-std::string describeFileError(int error);
+enum class FileAccess { Read, Write };
+std::string describeFileError(int error, FileAccess access = FileAccess::Write);
 
 } // namespace gompertz::data

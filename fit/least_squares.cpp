@@ -169,8 +169,8 @@ std::optional<Parameters> linearised(const std::vector<Point>& points, double si
 // the data, rising or falling with them.
 Parameters plainStart(const std::vector<Point>& points, double sign, const Fixed& fixed,
                       const Parameters& held) {
-    const auto [lo, hi] = std::minmax_element(points.begin(), points.end(),
-                                              [](const Point& l, const Point& r) { return l.t < r.t; });
+    const auto [lo, hi] = std::minmax_element(
+        points.begin(), points.end(), [](const Point& l, const Point& r) { return l.t < r.t; });
     double ymax = 0.0;
     double mt = 0.0;
     for (const Point& point : points) {
@@ -238,10 +238,10 @@ Parameters unitAutomaticStart(const std::vector<Point>& points, const Fixed& fix
 
 enum class Outcome {
     Converged,
-    Stalled,     // never left its start
-    CapReached,  // still moving when its evaluations ran out
-    RanOff,      // past kHugeParameter, or not finite
-    Joined,      // reached an optimum already found
+    Stalled,    // never left its start
+    CapReached, // still moving when its evaluations ran out
+    RanOff,     // past kHugeParameter, or not finite
+    Joined,     // reached an optimum already found
 };
 
 // One run, in the fit's units.
@@ -357,8 +357,8 @@ Run runFrom(detail::Workspace& w, const std::vector<Point>& points, const Fixed&
     int evaluations = 0;
     const int info =
         lmder(evaluate, &w, m, n, x, w.residuals.data(), w.jacobian.data(), m, kTolerance,
-              kTolerance, 0.0, kMaxEvaluations, s, 1, 100.0, 0, &evaluations, &out.iterations,
-              ipvt, s + 3, s + 6, s + 9, s + 12, s + 15);
+              kTolerance, 0.0, kMaxEvaluations, s, 1, 100.0, 0, &evaluations, &out.iterations, ipvt,
+              s + 3, s + 6, s + 9, s + 12, s + 15);
     out.parameters = w.at(x);
     out.sse = sumOfSquares(points, out.parameters);
     if (info < 0) {
@@ -618,7 +618,8 @@ Fit LeastSquares::fitFrom(const std::vector<Point>& points, const Fixed& fixed,
     const auto unitPoints = scale.toUnit(points);
     const Parameters unitStart = scale.toUnit(start);
     if (fit.freeParameters == 0) {
-        return conclude(fit, {Run{Outcome::Converged, unitStart, 0.0, 0}}, points, unitPoints, scale);
+        return conclude(fit, {Run{Outcome::Converged, unitStart, 0.0, 0}}, points, unitPoints,
+                        scale);
     }
     return conclude(fit, {runFrom(*workspace_, unitPoints, fixed, unitStart, nullptr)}, points,
                     unitPoints, scale);
@@ -643,7 +644,8 @@ Fit LeastSquares::bestFit(const std::vector<Point>& points, const Fixed& fixed,
     runs.reserve(7);
     runs.push_back(runFrom(*workspace_, unitPoints, fixed, start, nullptr));
     const bool found = runs[0].outcome == Outcome::Converged;
-    runs.push_back(runFrom(*workspace_, unitPoints, fixed, held, found ? &runs[0].parameters : nullptr));
+    runs.push_back(
+        runFrom(*workspace_, unitPoints, fixed, held, found ? &runs[0].parameters : nullptr));
     if (runs[1].outcome == Outcome::Joined) {
         runs.pop_back();
     }

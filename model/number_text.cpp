@@ -26,22 +26,27 @@ std::string_view trimBlanks(std::string_view text) {
     return text;
 }
 
-// The typed number rewritten in the form from_chars reads ("-12.5e3"),
-// plus the decimal exponent of its leading digit, to tell an overflow from
-// an underflow when the value is out of range.
+// The typed number as its sign, its significant digits d1 d2 ... (no
+// leading or trailing zeros) and the decimal exponent e of 0.d1d2... x 10^e.
+// The exponent saturates far beyond the double range, so that a long run of
+// zeros and an exponent that makes up for it still meet exactly.
 struct Normalised {
-    std::string text;
-    long magnitude = 0;
-    bool hasNonZeroDigit = false;
+    bool negative = false;
+    std::string digits;
+    long exponent = 0;
 };
+
+constexpr long kExponentLimit = 1L << 40;
+
+long saturated(long value) {
+    return std::clamp(value, -kExponentLimit, kExponentLimit);
+}
 
 Normalised normalise(std::string_view text) {
     Normalised out;
     std::size_t pos = 0;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        if (text[pos] == '-') {
-            out.text += '-';
-        }
+        out.negative = text[pos] == '-';
         ++pos;
     }
     bool sawDigit = false;
@@ -52,18 +57,16 @@ Normalised normalise(std::string_view text) {
         const char ch = text[pos];
         if (isDigit(ch)) {
             sawDigit = true;
-            out.text += ch;
-            if (!sawComma && (out.hasNonZeroDigit || ch != '0')) {
-                ++integerDigits;
-            } else if (sawComma && !out.hasNonZeroDigit && ch == '0') {
+            if (!out.digits.empty() || ch != '0') {
+                out.digits += ch;
+                integerDigits += sawComma ? 0 : 1;
+            } else if (sawComma) {
                 ++leadingFractionZeros;
             }
-            out.hasNonZeroDigit = out.hasNonZeroDigit || ch != '0';
         } else if (ch == '.') {
             continue; // grouping mark, skipped wherever it stands
         } else if (ch == ',' && !sawComma) {
             sawComma = true;
-            out.text += '.';
         } else {
             break;
         }
@@ -83,16 +86,16 @@ Normalised normalise(std::string_view text) {
             throw ConversionError();
         }
         for (; pos < text.size() && isDigit(text[pos]); ++pos) {
-            exponent = std::min(exponent * 10 + (text[pos] - '0'), 100000L);
+            exponent = saturated(exponent * 10 + (text[pos] - '0'));
         }
         exponent = negative ? -exponent : exponent;
-        out.text += 'e';
-        out.text += std::to_string(exponent);
     }
     if (pos != text.size()) {
         throw ConversionError();
     }
-    out.magnitude = exponent + (integerDigits > 0 ? integerDigits - 1 : -leadingFractionZeros - 1);
+    out.digits.erase(out.digits.find_last_not_of('0') + 1);
+    out.exponent =
+        saturated((integerDigits > 0 ? integerDigits : -leadingFractionZeros) + exponent);
     return out;
 }
 
@@ -107,7 +110,8 @@ std::string significant(double value, int digits) {
     if (std::from_chars(buffer, result.ptr, back).ec != std::errc::result_out_of_range) {
         return std::string(buffer, result.ptr);
     }
-    result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 16);
+    result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 16);
     std::string text(buffer, result.ptr);
     const std::size_t exponent = text.find('e');
     std::string mantissa = text.substr(0, exponent - (17 - digits)); // cut, not rounded
@@ -141,17 +145,24 @@ std::string formatNumber(double value) {
 
 double parseNumber(std::string_view text) {
     const Normalised number = normalise(trimBlanks(text));
+    const double zero = number.negative ? -0.0 : 0.0;
+    if (number.digits.empty() || number.exponent < -400) {
+        return zero; // zero, or below the smallest subnormal: underflow
+    }
+    if (number.exponent > 400) {
+        throw OverflowError();
+    }
+    const std::string form =
+        (number.negative ? "-0." : "0.") + number.digits + 'e' + std::to_string(number.exponent);
     double value = 0.0;
-    const char* first = number.text.data();
-    const char* last = first + number.text.size();
-    const auto result = std::from_chars(first, last, value);
+    const auto result = std::from_chars(form.data(), form.data() + form.size(), value);
     if (result.ec == std::errc::result_out_of_range) {
-        if (number.hasNonZeroDigit && number.magnitude > 0) {
+        if (number.exponent > 0) {
             throw OverflowError();
         }
-        return number.text.front() == '-' ? -0.0 : 0.0; // underflow
+        return zero;
     }
-    if (result.ec != std::errc() || result.ptr != last) {
+    if (result.ec != std::errc() || result.ptr != form.data() + form.size()) {
         throw ConversionError();
     }
     return value;

@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QMenuBar>
 #include <QTableWidget>
@@ -18,6 +19,10 @@
 #include <qcustomplot.h>
 
 #include <cmath>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace testing_support;
 using gompertz::ui::AnalysisWindow;
@@ -32,9 +37,8 @@ QString comma(double value) {
 
 Rows dnase1() {
     const double conc[] = {0.04882812, 0.1953125, 0.390625, 0.78125, 1.5625, 3.125, 6.25, 12.5};
-    const char* density[] = {"0,017", "0,018", "0,121", "0,124", "0,206", "0,215",
-                             "0,377", "0,374", "0,614", "0,609", "1,019", "1,001",
-                             "1,334", "1,364", "1,73",  "1,71"};
+    const char* density[] = {"0,017", "0,018", "0,121", "0,124", "0,206", "0,215", "0,377", "0,374",
+                             "0,614", "0,609", "1,019", "1,001", "1,334", "1,364", "1,73",  "1,71"};
     Rows rows;
     for (int i = 0; i < 16; ++i) {
         rows.emplace_back(comma(std::log(conc[i / 2])), density[i]);
@@ -129,7 +133,7 @@ class AnalysisTest : public QObject {
         }
         // a - q SE with q = 2.16036865646, the t quantile for 13 degrees.
         QCOMPARE(t.cell(0, 2), comma(4.60333040364 - 2.16036865646 * 0.653207591).left(7));
-        QCOMPARE(t.cell(3, 0), QStringLiteral("1,69347")); // a / e
+        QCOMPARE(t.cell(3, 0), QStringLiteral("1,69347"));   // a / e
         QCOMPARE(t.cell(5, 0), QStringLiteral("-0,538746")); // t0 - 1/c
         QVERIFY2(t.summary().startsWith("n = 16, gl = 13, SSE = 0,00936164, s = 0,0268352, R² = "),
                  qPrintable(t.summary()));
@@ -176,7 +180,8 @@ class AnalysisTest : public QObject {
         t.w.showGraph({{"0", "1"}, {"1", "2"}, {"2", "3"}});
         t.click("valoresIniciales");
         QCOMPARE(t.messages.size(), 2);
-        QVERIFY2(t.messages[1].startsWith("Se necesitan al menos 4 puntos"), qPrintable(t.messages[1]));
+        QVERIFY2(t.messages[1].startsWith("Se necesitan al menos 4 puntos"),
+                 qPrintable(t.messages[1]));
         QCOMPARE(t.cell(0, 0), QString());
         QVERIFY(!t.button("aplicar")->isEnabled());
     }
@@ -192,7 +197,8 @@ class AnalysisTest : public QObject {
         t.open();
         t.click("ajusteOptimo");
         QCOMPARE(t.messages.size(), 1);
-        QVERIFY2(t.messages[0].startsWith("Los datos no alcanzan una meseta"), qPrintable(t.messages[0]));
+        QVERIFY2(t.messages[0].startsWith("Los datos no alcanzan una meseta"),
+                 qPrintable(t.messages[0]));
         QCOMPARE(t.cell(0, 0), QString());
         QVERIFY(!t.button("aplicar")->isEnabled());
     }
@@ -215,12 +221,18 @@ class AnalysisTest : public QObject {
     void aRunThatDidNotConvergeIsShownMarkedAndCannotBeApplied() {
         Analysis t;
         // A jump between two points: the steepness grows without end.
-        t.w.showGraph({{"-5", "0,1855"}, {"-3,333", "-0,2134"}, {"-1,099", "4,359"}, {"0", "3,994"},
-                       {"1,934", "4,101"}, {"3,333", "4,469"}, {"5", "3,987"}});
+        t.w.showGraph({{"-5", "0,1855"},
+                       {"-3,333", "-0,2134"},
+                       {"-1,099", "4,359"},
+                       {"0", "3,994"},
+                       {"1,934", "4,101"},
+                       {"3,333", "4,469"},
+                       {"5", "3,987"}});
         t.open();
         t.click("ajusteOptimo");
         QCOMPARE(t.messages.size(), 1);
-        QVERIFY2(t.messages[0].startsWith("El ajuste no ha convergido tras "), qPrintable(t.messages[0]));
+        QVERIFY2(t.messages[0].startsWith("El ajuste no ha convergido tras "),
+                 qPrintable(t.messages[0]));
         QVERIFY(t.cell(0, 0).startsWith("4,18"));
         QCOMPARE(t.cell(0, 1), QString()); // no error, no interval
         QVERIFY2(t.summary().contains("\nNo convergido tras "), qPrintable(t.summary()));
@@ -297,7 +309,8 @@ class AnalysisTest : public QObject {
         t.click("ajusteOptimo");
         t.click("copiar");
         const QStringList lines = QApplication::clipboard()->text().split('\n');
-        QCOMPARE(lines[0], QStringLiteral("\tValor\tError típico\tIC 95 % inferior\tIC 95 % superior"));
+        QCOMPARE(lines[0],
+                 QStringLiteral("\tValor\tError típico\tIC 95 % inferior\tIC 95 % superior"));
         const QStringList a = lines[1].split('\t');
         QCOMPARE(a.size(), 5);
         QCOMPARE(a[0], QStringLiteral("a"));
@@ -352,6 +365,116 @@ class AnalysisTest : public QObject {
         QCOMPARE(t.messages.size(), 1);
         QVERIFY(t.messages[0].startsWith("No se pudo exportar"));
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 4);
+    }
+
+    void exportNeverReplacesWhatIsNotARegularFile() {
+        Analysis t;
+        t.w.showGraph(dnase1());
+        QTemporaryDir folder;
+        t.open();
+        t.click("ajusteOptimo");
+        const QString pipe = folder.filePath("tuberia");
+        QVERIFY(::mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
+        const QString device = folder.filePath("dispositivo");
+        QStringList targets = {pipe};
+        if (::mknod(device.toLocal8Bit().constData(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
+            targets << device; // like /dev/null, where this user may make one
+        }
+        const QString link = folder.filePath("enlace.csv");
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), link));
+        targets << link;
+        const QStringList filters = {QStringLiteral("Imagen PNG (*.png)"),
+                                     QStringLiteral("Documento PDF (*.pdf)"),
+                                     QStringLiteral("CSV con «;» y coma decimal (*.csv)")};
+        for (const QString& target : targets) {
+            for (const QString& filter : filters) {
+                t.messages.clear();
+                t.chooser->path = target;
+                t.chooser->filter = filter;
+                t.click("exportar");
+                QCOMPARE(t.messages.size(), 1);
+                QVERIFY2(t.messages[0].startsWith("No se pudo exportar ") &&
+                             t.messages[0].contains("no es un archivo normal") &&
+                             !t.messages[0].contains(folder.path()),
+                         qPrintable(t.messages[0]));
+            }
+        }
+        struct stat info {};
+        QVERIFY(::stat(pipe.toLocal8Bit().constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QVERIFY(::stat("/dev/null", &info) == 0 && S_ISCHR(info.st_mode));
+
+        // A folder in the way: said in Spanish, by the file's name.
+        t.messages.clear();
+        t.chooser->path = folder.path();
+        t.click("exportar");
+        QCOMPARE(t.messages.size(), 1);
+        QVERIFY2(t.messages[0].contains("hay una carpeta con ese nombre"),
+                 qPrintable(t.messages[0]));
+    }
+
+    void exportOnAFullDiskKeepsThePreviousFileAndSaysWhy() {
+        Analysis t;
+        t.w.showGraph(dnase1());
+        QTemporaryDir folder;
+        const QByteArray disk = folder.filePath("disco").toLocal8Bit();
+        QDir(folder.path()).mkdir("disco");
+        if (::mount("tmpfs", disk.constData(), "tmpfs", 0, "size=64k") != 0) {
+            QSKIP("cannot mount a file system here");
+        }
+        const QString previous = QString::fromLocal8Bit(disk) + "/ajuste.csv";
+        {
+            QFile old(previous);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("antes\r\n");
+        }
+        {
+            QFile filler(QString::fromLocal8Bit(disk) + "/relleno");
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            filler.write(QByteArray(256 * 1024, 'x')); // fills the disk to the brim
+        }
+        t.open();
+        t.click("ajusteOptimo");
+        t.chooser->path = previous;
+        t.chooser->filter = QStringLiteral("CSV con «;» y coma decimal (*.csv)");
+        t.click("exportar");
+        QFile kept(previous);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        const QByteArray content = kept.readAll();
+        kept.close();
+        ::umount(disk.constData());
+        QCOMPARE(content, QByteArray("antes\r\n"));
+        QCOMPARE(t.messages.size(), 1);
+        QVERIFY2(t.messages[0].startsWith("No se pudo exportar ajuste.csv: no queda espacio") &&
+                     t.messages[0].contains("anterior no se ha modificado"),
+                 qPrintable(t.messages[0]));
+    }
+
+    void exportKeepsTheOwnerOfTheFileItReplaces() {
+        if (::geteuid() != 0) {
+            QSKIP("only root may give a file to another user");
+        }
+        Analysis t;
+        t.w.showGraph(dnase1());
+        QTemporaryDir folder;
+        const QString path = folder.filePath("ajuste.csv");
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.close();
+        QVERIFY(::chown(path.toLocal8Bit().constData(), 1234, 2345) == 0);
+        QVERIFY(::chmod(path.toLocal8Bit().constData(), 0664) == 0);
+        t.open();
+        t.click("ajusteOptimo");
+        t.chooser->path = path;
+        t.chooser->filter = QStringLiteral("CSV con «;» y coma decimal (*.csv)");
+        t.click("exportar");
+        QCOMPARE(t.messages, QStringList());
+        struct stat info {};
+        QVERIFY(::stat(path.toLocal8Bit().constData(), &info) == 0);
+        QCOMPARE(info.st_uid, 1234u);
+        QCOMPARE(info.st_gid, 2345u);
+        QCOMPARE(info.st_mode & 07777, 0664u);
+        QVERIFY(QFileInfo(path).size() > 0);
     }
 
     void openingTheMenuCommitsNoParameterBox() {

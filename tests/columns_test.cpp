@@ -17,7 +17,9 @@ namespace {
 class Table : public CellTable {
   public:
     std::array<std::string, kRows> x, y;
-    std::string text(Column c, int row) const override { return c == Column::X ? x.at(row) : y.at(row); }
+    std::string text(Column c, int row) const override {
+        return c == Column::X ? x.at(row) : y.at(row);
+    }
     void setText(Column c, int row, const std::string& t) override {
         (c == Column::X ? x.at(row) : y.at(row)) = t;
     }
@@ -43,7 +45,7 @@ std::string problemOf(std::string_view text, ColumnSource source = ColumnSource:
 TEST(Columns, ReadEverySeparatorAndDecimalMark) {
     const ColumnRows expected = {{1.5, 2.25}, {3, 4000.5}};
     for (const char* text : {
-             "1,5;2,25\n3;4.000,5\n",       // ";" and the decimal comma, point grouping
+             "1,5;2,25\n3;4.000,5\n",        // ";" and the decimal comma, point grouping
              "1.5;2.25\r\n3;4000.5\r\n",     // ";" and the decimal point, CR LF
              "1,5\t2,25\n3\t4.000,5",        // tab, no final line end
              "1.5\t2.25\n\n3\t4000.5\n\n",   // tab, empty lines
@@ -53,7 +55,15 @@ TEST(Columns, ReadEverySeparatorAndDecimalMark) {
              "  1.5 2.25\n3 4000.5\n",       // blanks and the point
              "t;valor\n1,5;2,25\n3;4.000,5", // a header of words
              "Tiempo (h)\tDO600\n1.5\t2.25\n3\t4000.5\n",
-             "1,5;2,25;\n3;4.000,5;;\n", // empty trailing fields, as spreadsheets write
+             "1,5;2,25;\n3;4.000,5;;\n",         // empty trailing fields, as spreadsheets write
+             "1,5;2,25\n;;\n3;4.000,5\n;;\n;\n", // rows of empty fields, like blank lines
+             "\"t\",\"densidad\"\n\"1,5\",\"2,25\"\n\"3\",\"4.000,5\"\n", // quoted, RFC 4180
+             "\"t\";\"y\"\r\n\"1,5\";2,25\r\n3;\"4.000,5\"\r\n",
+             "\"1.5\" \"2.25\"\n3 \"4000.5\"\n", // quoted and blanks
+             "\xEF\xBB\xBF"
+             "1,5;2,25\n3;4.000,5\n", // a UTF-8 mark, no header
+             "1,5;\xC2\xA0"
+             "2,25\n3\xC2\xA0;4.000,5\n", // no-break spaces around fields
          }) {
         EXPECT_EQ(rowsOf(text), expected) << text;
     }
@@ -74,9 +84,18 @@ TEST(Columns, RefuseWhatIsNotTwoColumnsOfNumbers) {
         {"", "no hay filas"},
         {"t;y\n", "no hay filas"},
         {"1;2;3\n", "línea 1, se esperan dos números"},
+        // A first line with a number is data, not a header: a typo is named.
+        {"1;2x\n2;3\n3;4\n", "línea 1, «2x» no es un número"},
+        {"\xEF\xBB\xBF"
+         "1;2x\n2;3\n",
+         "línea 1, «2x» no es un número"},
+        {"\"1;2\n", "línea 1, falta la comilla"},
+        // Too long for a cell: "0," then 100,005 zeros then an exponent.
+        {"0," + std::string(100005, '0') + "1E+100006;1\n", "línea 1, la línea es demasiado larga"},
     };
     for (const auto& [text, expected] : cases) {
-        EXPECT_NE(problemOf(text).find(expected), std::string::npos) << text << " → " << problemOf(text);
+        EXPECT_NE(problemOf(text).find(expected), std::string::npos)
+            << text << " → " << problemOf(text);
     }
 }
 
@@ -85,11 +104,47 @@ TEST(Columns, TheClipboardTakesOneOrTwoColumns) {
     EXPECT_EQ(rowsOf("1.5\n2.5\n", S::Clipboard), (ColumnRows{{1.5}, {2.5}}));
     EXPECT_EQ(rowsOf("1\t2,5\r\n3\t4\r\n", S::Clipboard), (ColumnRows{{1, 2.5}, {3, 4}}));
     EXPECT_NE(problemOf("1\t2\n3\n", S::Clipboard).find("línea 2"), std::string::npos);
-    EXPECT_NE(problemOf("uno\n2\n", S::Clipboard).find("«uno»"), std::string::npos);
+    // A copied header row is skipped as import skips it; a word later is not.
+    EXPECT_EQ(rowsOf("t\ty\n1\t2\n", S::Clipboard), (ColumnRows{{1, 2}}));
+    EXPECT_EQ(rowsOf("uno\n2\n", S::Clipboard), (ColumnRows{{2}}));
+    EXPECT_NE(problemOf("1\nuno\n", S::Clipboard).find("línea 2, «uno»"), std::string::npos);
     EXPECT_TRUE(spansSeveralCells("1\n2"));
     EXPECT_TRUE(spansSeveralCells("1\t2"));
     EXPECT_TRUE(spansSeveralCells("1;2"));
     EXPECT_FALSE(spansSeveralCells("1,5\n"));
+}
+
+TEST(Columns, HugeTextIsRefusedBeforeItIsRead) {
+    // A million lines: refused at the 21st row, never split whole.
+    std::string lines;
+    for (int i = 0; i < 1000000; ++i) {
+        lines += "1;2\n";
+    }
+    EXPECT_NE(problemOf(lines).find("línea 21, hay más de 20 filas"), std::string::npos);
+    EXPECT_NE(problemOf(lines, ColumnSource::Clipboard).find("línea 21"), std::string::npos);
+    Table table;
+    const std::string huge(16 * 1024 * 1024, '1');
+    const auto refused = pasteColumns(table, 0, Column::X, huge);
+    ASSERT_TRUE(refused);
+    EXPECT_NE(refused->find("demasiado grande"), std::string::npos);
+    EXPECT_EQ(table.x[0], "");
+}
+
+TEST(Columns, TextOfBytesReadsMarksAndUtf16) {
+    const std::string utf16le("\xFF\xFEt\0;\0y\0\n\0"
+                              "1\0;\0"
+                              "2\0\n\0",
+                              18);
+    const std::string utf16be("\xFE\xFF\0t\0;\0\xE9\0\n\0"
+                              "1\0;\0"
+                              "2\0\n",
+                              18);
+    EXPECT_EQ(textOf(utf16le), "t;y\n1;2\n");
+    EXPECT_EQ(textOf(utf16be), "t;\xC3\xA9\n1;2\n"); // é in UTF-8
+    EXPECT_EQ(textOf("\xEF\xBB\xBF"
+                     "1;2"),
+              "1;2");
+    EXPECT_EQ(textOf("1;2"), "1;2");
 }
 
 TEST(Columns, PastingFillsFromTheCellsRowAndRefusesOverflow) {
@@ -131,4 +186,16 @@ TEST(Columns, ImportFillsTheTableOrLeavesIt) {
     EXPECT_EQ(problem->rfind("No se puede importar medidas.csv: en la línea 2", 0), 0u) << *problem;
     EXPECT_EQ(table.x, before.x);
     EXPECT_TRUE(importColumns(table, folder.filePath("no.csv").toStdString()));
+
+    // A spreadsheet's "Unicode text": UTF-16 with its mark, tabs.
+    const std::string unicode("\xFF\xFE"
+                              "1\0\t\0"
+                              "2\0\r\0\n\0"
+                              "3\0\t\0"
+                              "4\0",
+                              18);
+    std::ofstream(path, std::ios::binary) << unicode;
+    ASSERT_EQ(importColumns(table, path), std::nullopt);
+    EXPECT_EQ(table.x[1], "3");
+    EXPECT_EQ(table.y[1], "4");
 }

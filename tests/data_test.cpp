@@ -9,10 +9,10 @@
 
 #include <array>
 #include <csignal>
-#include <fstream>
-#include <sstream>
 #include <fcntl.h>
+#include <fstream>
 #include <linux/fs.h>
+#include <sstream>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -145,7 +145,12 @@ TEST(FileFormat, ReadsAnyLineEnding) {
 TEST(FileFormat, TheCountIsTheLineLeadingNumberRoundedHalfToEven) {
     const std::string rows = "a\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh\r\n";
     const std::vector<std::pair<std::string, std::size_t>> cases = {
-        {" 2 ", 2}, {"2.5", 2}, {"3.5 puntos", 4}, {"  1,9", 1}, {"+3", 3}};
+        {" 2 ", 2},
+        {"2.5", 2},
+        {"3.5 puntos", 4},
+        {"  1,9", 1},
+        {"+3", 3},
+        {"0." + std::string(400, '0') + "55", 0}}; // below the smallest double: 0
     for (const auto& [line, count] : cases) {
         const auto parsed = parseDataFile(line + "\r\n" + rows);
         ASSERT_TRUE(std::holds_alternative<std::vector<Row>>(parsed)) << line;
@@ -154,8 +159,9 @@ TEST(FileFormat, TheCountIsTheLineLeadingNumberRoundedHalfToEven) {
 }
 
 TEST(FileFormat, RefusesCountsOutsideTheTableAndMissingLines) {
-    for (const std::string bytes : {" 21 \r\n", " -1 \r\n", "99999999\r\n", "", "ninguno\r\n",
-                                    "\r\n", "-\r\n", " 2 \r\n0\r\n1\r\n2\r\n"}) {
+    for (const std::string& bytes : std::vector<std::string>{
+             " 21 \r\n", " -1 \r\n", "99999999\r\n", "1" + std::string(400, '0'), "", "ninguno\r\n",
+             "\r\n", "-\r\n", " 2 \r\n0\r\n1\r\n2\r\n"}) {
         const auto parsed = parseDataFile(bytes);
         ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << bytes;
         EXPECT_NE(std::get<std::string>(parsed).find("datos.txt"), std::string::npos);
@@ -270,7 +276,7 @@ class FileFaultTest : public DataFileTest {
 };
 
 bool isRegularFile(const std::string& path) {
-    struct stat info{};
+    struct stat info {};
     return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
@@ -345,9 +351,7 @@ TEST_F(FileFaultTest, ReadingStopsAtTheBoundsOfAValidFile) {
 
 TEST_F(FileFaultTest, AHugeFileIsRefusedWithoutBeingRead) {
     const std::int64_t hugeSize = std::int64_t{200} << 20;
-    {
-        std::ofstream(target(), std::ios::binary) << " 2 \r\n";
-    }
+    { std::ofstream(target(), std::ios::binary) << " 2 \r\n"; }
     ASSERT_EQ(::truncate(target().c_str(), hugeSize), 0); // sparse: costs no disk
     rusage before{};
     getrusage(RUSAGE_SELF, &before);
@@ -378,6 +382,31 @@ TEST_F(FileFaultTest, SaveFailuresNameTheirCause) {
     for (const auto& [error, words] : causes) {
         EXPECT_NE(describeFileError(error).find(words), std::string::npos) << error;
     }
+    // A file that cannot be read lacks permission to read, not to write.
+    for (const int error : {EACCES, EPERM}) {
+        const std::string cause = describeFileError(error, FileAccess::Read);
+        EXPECT_NE(cause.find("permiso para leer"), std::string::npos) << cause;
+        EXPECT_EQ(cause.find("escribir"), std::string::npos) << cause;
+    }
+}
+
+TEST_F(FileFaultTest, AReplacedFileKeepsItsOwnerAndMode) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root may give a file to another user";
+    }
+    writeFile(path(), " 0 \r\n");
+    ASSERT_EQ(::chown(target().c_str(), 1234, 2345), 0);
+    ASSERT_EQ(::chmod(target().c_str(), 0640), 0);
+    FitState s;
+    FakeTable table;
+    table.fill(2);
+    ASSERT_EQ(guardar(s, table, target()), std::nullopt);
+    struct stat info {};
+    ASSERT_EQ(::stat(target().c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 1234u);
+    EXPECT_EQ(info.st_gid, 2345u);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_NE(readFile(path()), " 0 \r\n");
 }
 
 // Real full, read-only and protected folders; only where this user may

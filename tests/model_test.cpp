@@ -117,6 +117,23 @@ TEST(NumberText, ReadsSpanishNumbers) {
     }
 }
 
+TEST(NumberText, LongRunsOfDigitsMeetTheirExponentExactly) {
+    const std::string zeros(100005, '0');
+    const std::vector<std::pair<std::string, double>> cases = {
+        {"0," + zeros + "1E+100006", 1.0}, // 1e-100006 times 1e100006
+        {"-0," + zeros + "25E+100006", -2.5},
+        {"1" + zeros + "E-100005", 1.0},
+        {"1" + zeros + ",5E-100010", 1e-5},
+        {"0," + zeros + "1E+99000", 0.0},   // 1e-1006: below the smallest double
+        {"0,5E+99999999999999999999", 0.0}, // overflows, refused below
+    };
+    for (std::size_t i = 0; i + 1 < cases.size(); ++i) {
+        EXPECT_DOUBLE_EQ(parseNumber(cases[i].first), cases[i].second) << i;
+    }
+    EXPECT_THROW(parseNumber(cases.back().first), OverflowError);
+    EXPECT_EQ(parseNumber("0,1E-99999999999999999999"), 0.0);
+}
+
 TEST(NumberText, RefusesTextsThatAreNotNumbers) {
     for (const char* text :
          {"", "   ", "abc", "1,2,3", "1e", "1e+", "5x", "--5", ",", "e5", "1 2", "5-", "."}) {

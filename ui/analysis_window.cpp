@@ -1,5 +1,6 @@
 #include "analysis_window.h"
 
+#include "data/data_file.h"
 #include "fit/statistics.h"
 #include "form1.h"
 #include "model/number_text.h"
@@ -114,11 +115,9 @@ QString notConvergedNote(const fit::Fit& fit) {
 }
 
 std::optional<QString> commitBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        return QStringLiteral("No se pudo exportar %1: %2.").arg(path, file.errorString());
-    }
-    return std::nullopt;
+    const auto problem =
+        data::writeWhole(path.toStdString(), bytes.toStdString(), "exportar");
+    return problem ? std::optional(QString::fromStdString(*problem)) : std::nullopt;
 }
 
 } // namespace

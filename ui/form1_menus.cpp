@@ -172,7 +172,14 @@ void Form1::importar() {
 // Rows copied from a spreadsheet fill the table from this cell down; a
 // single value is left to the cell's own paste.
 bool Form1::pasteIntoCell(QLineEdit* cell) {
-    const std::string text = QApplication::clipboard()->text().toStdString();
+    const QString copied = QApplication::clipboard()->text();
+    if (copied.size() > static_cast<qsizetype>(data::kMaxFileBytes)) {
+        // Refused before it is converted or read: no cell takes it anyway.
+        showMessage(QStringLiteral("No se puede pegar: el texto copiado es demasiado grande (más "
+                                   "de 1 MiB). La tabla no se ha modificado."));
+        return true;
+    }
+    const std::string text = copied.toStdString();
     if (!data::spansSeveralCells(text)) {
         return false;
     }
