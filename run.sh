@@ -6,7 +6,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")" && pwd)
 
 "$repo/scripts/install-deps.sh" cmake ninja-build g++ qt6-base-dev libgl-dev fonts-dejavu-core \
-  libgsl-dev libcminpack-dev libqcustomplot-dev
+  libgsl-dev libcminpack-dev libqcustomplot-dev qt6-translations-l10n
 cmake -S "$repo" -B "$repo/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$repo/build" --target gompertz
 

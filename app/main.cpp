@@ -1,4 +1,5 @@
 #include "ui/form1.h"
+#include "ui/translations.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -10,6 +11,7 @@ int main(int argc, char* argv[]) {
     // Ties the windows to the installed menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.gompertz.Gompertz"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/gompertz.png")));
+    gompertz::ui::installSpanishQtTexts();
     gompertz::ui::Form1 window;
     window.show();
     return QApplication::exec();

@@ -16,6 +16,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own Spanish texts (file dialogs, context menus), loaded at start-up.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-translations-l10n)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/gompertz/gompertz")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Debian's copyright and changelog files, added to the staging tree only.

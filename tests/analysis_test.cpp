@@ -306,7 +306,11 @@ class AnalysisTest : public QObject {
         Analysis t;
         t.w.showGraph(dnase1());
         t.open();
+        QVERIFY(!t.button("copiar")->isEnabled()); // nothing to copy before a fit
+        t.click("valoresIniciales");
+        QVERIFY(!t.button("copiar")->isEnabled());
         t.click("ajusteOptimo");
+        QVERIFY(t.button("copiar")->isEnabled());
         t.click("copiar");
         const QStringList lines = QApplication::clipboard()->text().split('\n');
         QCOMPARE(lines[0],
@@ -330,19 +334,30 @@ class AnalysisTest : public QObject {
         t.click("exportar");
         QFile csv(t.chooser->path);
         QVERIFY(csv.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(csv.readAll()).split("\r\n");
+        const QByteArray bytes = csv.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBFt;y;")); // UTF-8 with its mark
+        const QStringList lines = QString::fromUtf8(bytes.mid(3)).split("\r\n");
         QCOMPARE(lines[0], QStringLiteral("t;y;ajustado;residuo"));
         QCOMPARE(lines[1].split(';').size(), 4);
         QVERIFY(lines[1].split(';')[1] == "0,017");
         QCOMPARE(lines[17], QString());
         QVERIFY(lines[19].startsWith("a;4,6033304"));
+        // The summary, as "Copiar resultados" gives it.
+        QCOMPARE(lines[25], QString());
+        QCOMPARE(lines.mid(26, 2), QStringList({"n;16", "gl;13"}));
+        QVERIFY2(lines[28].startsWith("SSE;0,00936163766"), qPrintable(lines[28]));
+        QVERIFY(lines[29].startsWith("s;0,0268"));
+        QVERIFY(lines[30].startsWith("R²;0,99"));
+        QVERIFY(lines[31].startsWith("iteraciones;"));
 
         t.chooser->path = folder.filePath("ajuste-en.csv");
         t.chooser->filter = QStringLiteral("CSV con «,» y punto decimal (*.csv)");
         t.click("exportar");
         QFile english(t.chooser->path);
         QVERIFY(english.open(QIODevice::ReadOnly));
-        QVERIFY(QString::fromUtf8(english.readAll()).contains("\r\na,4.6033304"));
+        const QString englishText = QString::fromUtf8(english.readAll());
+        QVERIFY(englishText.contains("\r\na,4.6033304"));
+        QVERIFY(englishText.contains("\r\nSSE,0.00936163766"));
 
         t.chooser->path = folder.filePath("grafica.png");
         t.chooser->filter = QStringLiteral("Imagen PNG (*.png)");
@@ -357,6 +372,25 @@ class AnalysisTest : public QObject {
         QFile pdf(t.chooser->path);
         QVERIFY(pdf.open(QIODevice::ReadOnly));
         QVERIFY(pdf.read(5) == "%PDF-");
+
+        // The extension names the format; a name without one gets the filter's.
+        t.chooser->path = folder.filePath("sin-extension");
+        t.chooser->filter = QStringLiteral("Imagen PNG (*.png)");
+        t.click("exportar");
+        QCOMPARE(QImage(folder.filePath("sin-extension.png")).size(), plot->size() * 2);
+        QVERIFY(!QFileInfo::exists(t.chooser->path));
+        t.chooser->path = folder.filePath("imagen.png");
+        t.chooser->filter = QStringLiteral("Documento PDF (*.pdf)");
+        t.click("exportar");
+        QCOMPARE(QImage(t.chooser->path).size(), plot->size() * 2);
+        t.chooser->path = folder.filePath("documento");
+        t.click("exportar");
+        QFile named(folder.filePath("documento.pdf"));
+        QVERIFY(named.open(QIODevice::ReadOnly) && named.read(5) == "%PDF-");
+        QCOMPARE(t.messages, QStringList());
+        for (const char* name : {"sin-extension.png", "imagen.png", "documento.pdf"}) {
+            QVERIFY(QFile::remove(folder.filePath(name)));
+        }
 
         // A folder that is not there: a message, and no file.
         t.chooser->path = folder.filePath("no/existe.csv");
@@ -373,9 +407,9 @@ class AnalysisTest : public QObject {
         QTemporaryDir folder;
         t.open();
         t.click("ajusteOptimo");
-        const QString pipe = folder.filePath("tuberia");
+        const QString pipe = folder.filePath("tuberia.csv");
         QVERIFY(::mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
-        const QString device = folder.filePath("dispositivo");
+        const QString device = folder.filePath("dispositivo.pdf");
         QStringList targets = {pipe};
         if (::mknod(device.toLocal8Bit().constData(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
             targets << device; // like /dev/null, where this user may make one
@@ -406,7 +440,8 @@ class AnalysisTest : public QObject {
 
         // A folder in the way: said in Spanish, by the file's name.
         t.messages.clear();
-        t.chooser->path = folder.path();
+        QVERIFY(QDir(folder.path()).mkdir("carpeta.csv"));
+        t.chooser->path = folder.filePath("carpeta.csv");
         t.click("exportar");
         QCOMPARE(t.messages.size(), 1);
         QVERIFY2(t.messages[0].contains("hay una carpeta con ese nombre"),

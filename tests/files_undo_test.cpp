@@ -2,17 +2,22 @@
 // copied from a spreadsheet, and undo and redo of the parameters.
 #include "test_support.h"
 
+#include "ui/analysis_window.h"
 #include "ui/file_chooser.h"
+#include "ui/translations.h"
 
 #include <QAction>
 #include <QClipboard>
-#include <QFile>
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QStandardPaths>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUndoStack>
@@ -26,7 +31,9 @@ namespace {
 class FixedChooser : public gompertz::ui::FileChooser {
   public:
     QString path;
-    QString saveFileName(QWidget*, const QString&, const QStringList&, QString*) override {
+    QString filter; // the filter the user picked, if any
+    QString saveFileName(QWidget*, const QString&, const QStringList&, QString* chosen) override {
+        *chosen = filter;
         return path;
     }
     QString openFileName(QWidget*, const QString&, const QStringList&) override { return path; }
@@ -148,7 +155,8 @@ class FilesUndoTest : public QObject {
         const QFileInfo qtSettings(
             QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
             "/QtProject.conf");
-        const QDateTime settingsBefore = qtSettings.exists() ? qtSettings.lastModified() : QDateTime();
+        const QDateTime settingsBefore =
+            qtSettings.exists() ? qtSettings.lastModified() : QDateTime();
         QString seenTitle;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -166,6 +174,162 @@ class FilesUndoTest : public QObject {
         QCOMPARE(after.exists() ? after.lastModified() : QDateTime(), settingsBefore);
         QCOMPARE(w.caption("xv_0"), QStringLiteral("8"));
         QCOMPARE(w.caption("yv_0"), QStringLiteral("9"));
+    }
+
+    void saveAsAddsTheChosenFiltersExtensionToANameWithout() {
+        Files f;
+        f.w.enterPoints({{"1", "2"}});
+        f.chooser->path = f.folder.filePath("dnase");
+        f.chooser->filter = QStringLiteral("Datos de Gompertz (*.txt)");
+        f.trigger("actionGuardarComo");
+        QVERIFY(QFileInfo::exists(f.folder.filePath("dnase.txt")));
+        QVERIFY(!QFileInfo::exists(f.folder.filePath("dnase")));
+        f.chooser->path = f.folder.filePath("todo");
+        f.chooser->filter = QStringLiteral("Todos los archivos (*)");
+        f.trigger("actionGuardarComo");
+        QVERIFY(QFileInfo::exists(f.folder.filePath("todo")));
+        f.chooser->path = f.folder.filePath("otro.dat");
+        f.chooser->filter = QStringLiteral("Datos de Gompertz (*.txt)");
+        f.trigger("actionGuardarComo");
+        QVERIFY(QFileInfo::exists(f.folder.filePath("otro.dat")));
+        QCOMPARE(f.w.messages, QStringList());
+    }
+
+    void closingWithRowsNotSavedAsksFirst() {
+        QTemporaryDir working;
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(working.path());
+        {
+            Window w;
+            QVERIFY(w.form->close()); // an empty table: nothing to ask
+            QCOMPARE(w.questions, QStringList());
+        }
+        Window w;
+        w.form->show();
+        w.enterPoints({{"1", "2"}, {"3", "4"}});
+        w.answer = gompertz::ui::SaveAnswer::Cancel;
+        QVERIFY(!w.form->close());
+        QVERIFY(w.form->isVisible());
+        QCOMPARE(w.questions.size(), 1);
+        QVERIFY2(w.questions[0].contains("sin guardar") && w.questions[0].contains("datos.txt"),
+                 qPrintable(w.questions[0]));
+        w.form->findChild<QAction*>("actionSalir")->trigger(); // "Salir" asks the same
+        QVERIFY(w.form->isVisible());
+        QCOMPARE(w.questions.size(), 2);
+
+        w.answer = gompertz::ui::SaveAnswer::Save;
+        QVERIFY(w.form->close());
+        QFile saved(working.filePath("datos.txt"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray(" 2 \r\n1\r\n2\r\n3\r\n4\r\n"));
+
+        // Saved, nothing is asked; a row typed below a bad one is not saved.
+        w.form->show();
+        QVERIFY(w.form->close());
+        QCOMPARE(w.questions.size(), 3);
+        w.form->show();
+        w.type("xv_2", "x");
+        w.type("xv_3", "5");
+        w.type("yv_3", "6");
+        w.click("Command1"); // "Guardar" saves rows 1 and 2 only
+        w.answer = gompertz::ui::SaveAnswer::Discard;
+        QVERIFY(w.form->close());
+        QCOMPARE(w.questions.size(), 4);
+        QDir::setCurrent(previous);
+    }
+
+    void openAndImportOverRowsNotSavedAskFirstAndUndo() {
+        Files f;
+        f.w.enterPoints({{"1", "2"}});
+        f.chooser->path = f.write("medidas.txt", " 1 \r\n5\r\n6\r\n");
+        f.w.answer = gompertz::ui::SaveAnswer::Cancel;
+        f.trigger("actionAbrir");
+        QCOMPARE(f.w.questions.size(), 1);
+        QVERIFY2(f.w.questions[0].contains("«Abrir»"), qPrintable(f.w.questions[0]));
+        QCOMPARE(f.column("xv", 1), QStringList({"1"}));
+
+        f.w.answer = gompertz::ui::SaveAnswer::Discard;
+        f.trigger("actionAbrir");
+        QCOMPARE(f.column("xv", 1), QStringList({"5"}));
+        QCOMPARE(undoText(f.w), QStringLiteral("Deshacer abrir medidas.txt"));
+        undo(f.w);
+        QCOMPARE(f.column("xv", 1), QStringList({"1"}));
+        QCOMPARE(f.column("yv", 1), QStringList({"2"}));
+        redo(f.w);
+        QCOMPARE(f.column("yv", 1), QStringList({"6"}));
+
+        // Loaded rows are saved rows: importing over them asks nothing.
+        f.chooser->path = f.write("hoja.csv", "t;y\n7;8\n9;10\n");
+        f.trigger("actionImportar");
+        QCOMPARE(f.w.questions.size(), 2);
+        QCOMPARE(f.column("xv", 2), QStringList({"7", "9"}));
+        // Imported rows are not saved anywhere: the next import asks.
+        f.w.answer = gompertz::ui::SaveAnswer::Cancel;
+        f.trigger("actionImportar");
+        QCOMPARE(f.w.questions.size(), 3);
+        QVERIFY(f.w.questions[2].contains("«Importar»"));
+        undo(f.w);
+        QCOMPARE(f.column("xv", 2), QStringList({"5", ""}));
+
+        // A paste of several rows is one step too.
+        QApplication::clipboard()->setText("1\t2\n3\t4\n");
+        pressInCell(f.w, "xv_1", QKeySequence::Paste);
+        QCOMPARE(f.column("xv", 3), QStringList({"5", "1", "3"}));
+        QCOMPARE(undoText(f.w), QStringLiteral("Deshacer pegar filas"));
+        undo(f.w);
+        QCOMPARE(f.column("xv", 3), QStringList({"5", "", ""}));
+    }
+
+    void qtsOwnTextsAreInSpanish() {
+        QVERIFY(gompertz::ui::installSpanishQtTexts());
+        QLineEdit cell;
+        std::unique_ptr<QMenu> menu(cell.createStandardContextMenu());
+        QStringList texts;
+        for (const QAction* action : menu->actions()) {
+            texts << action->text();
+        }
+        QVERIFY2(texts.join('|').contains("&Pegar"), qPrintable(texts.join('|')));
+        QFileDialog dialog(nullptr, QStringLiteral("Guardar"));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        QStringList buttons;
+        for (const QPushButton* button : dialog.findChildren<QPushButton*>()) {
+            buttons << button->text();
+        }
+        QVERIFY2(buttons.contains("Cancelar") && buttons.contains("&Guardar"),
+                 qPrintable(buttons.join('|')));
+    }
+
+    void everyDialogStartsInTheFolderLastUsed() {
+        Window w; // with Qt's own file dialogs
+        QTemporaryDir folder;
+        QStringList seen;
+        QString answer;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                seen << dialog->directory().absolutePath();
+                if (answer.isEmpty()) {
+                    dialog->reject();
+                } else {
+                    dialog->findChild<QLineEdit*>("fileNameEdit")->setText(answer);
+                    static_cast<QDialog*>(dialog)->accept();
+                }
+            }
+        });
+        poll.start(20);
+        w.enterPoints({{"1", "2"}});
+        answer = folder.filePath("primero");
+        w.form->findChild<QAction*>("actionGuardarComo")->trigger();
+        answer.clear();
+        w.form->findChild<QAction*>("actionAbrir")->trigger();
+        w.form->findChild<QAction*>("actionAnalisis")->trigger();
+        QTest::mouseClick(w.form->analysisWindow()->findChild<QPushButton*>("exportar"),
+                          Qt::LeftButton);
+        poll.stop();
+        QCOMPARE(seen, QStringList({QDir::currentPath(), QDir(folder.path()).absolutePath(),
+                                    QDir(folder.path()).absolutePath()}));
+        QVERIFY(QFileInfo::exists(folder.filePath("primero.txt"))); // the filter's extension
     }
 
     void importTakesSpreadsheetColumnsOrRefusesNamingTheLine() {
@@ -230,7 +394,8 @@ class FilesUndoTest : public QObject {
         });
         poll.start(20);
         QWidget* cell = w.get("xv_1");
-        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), cell->mapToGlobal(QPoint(5, 5)));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                cell->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(cell, &event);
         poll.stop();
         QCOMPARE(w.caption("xv_1"), QStringLiteral("1"));

@@ -29,6 +29,12 @@ if [ "$laid" != "$(LC_ALL=C sort <<<"$expected")" ]; then
   diff <(LC_ALL=C sort <<<"$expected") <(echo "$laid") >&2 || true
   exit 1
 fi
+# The installed README shows no image the package does not ship.
+if grep -n '](docs/' "$work/root/usr/share/doc/gompertz/README.md" >&2; then
+  echo "the installed README shows images that are not installed" >&2
+  exit 1
+fi
+grep -q '^## Set-up' "$work/root/usr/share/doc/gompertz/README.md"
 for size in 48 64 128 256; do
   identify -format '%wx%h' "$work/root/usr/share/icons/hicolor/${size}x${size}/apps/$app_id.png" |
     grep -qx "${size}x${size}"
@@ -67,7 +73,7 @@ done
 info=$(dpkg-deb --info "$deb")
 grep -q '^ Package: gompertz$' <<<"$info"
 grep -q '^ Section: science$' <<<"$info"
-for library in libqt6widgets6 libgsl27 libcminpack1 libqcustomplot2.1-qt6 libc6; do
+for library in libqt6widgets6 libgsl27 libcminpack1 libqcustomplot2.1-qt6 libc6 qt6-translations-l10n; do
   grep -q "^ Depends: .*$library" <<<"$info" || { echo "no dependency on $library" >&2; exit 1; }
 done
 lintian --fail-on error "$deb" 2>&1 | grep -v 'running with root privileges' || true

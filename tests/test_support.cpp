@@ -8,7 +8,7 @@
 namespace testing_support {
 
 Window::Window() : form(std::make_unique<gompertz::ui::Form1>()) {
-    form->setMessageSink(std::make_unique<RecordingSink>(&messages));
+    form->setMessageSink(std::make_unique<RecordingSink>(&messages, &questions, &answer));
     form->show();
     activate();
 }

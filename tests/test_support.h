@@ -17,20 +17,35 @@
 
 namespace testing_support {
 
-// Keeps every message the window shows, instead of opening a box.
+// Keeps every message the window shows, instead of opening a box; a
+// question whether to save is kept in questions, when given, and answered
+// with *answer (Discard when none is given).
 class RecordingSink : public gompertz::ui::MessageSink {
   public:
-    explicit RecordingSink(QStringList* messages) : messages_(messages) {}
+    explicit RecordingSink(QStringList* messages, QStringList* questions = nullptr,
+                           const gompertz::ui::SaveAnswer* answer = nullptr)
+        : messages_(messages), questions_(questions), answer_(answer) {}
     void show(const QString& text) override { messages_->append(text); }
+    gompertz::ui::SaveAnswer askToSave(const QString& text) override {
+        if (questions_ != nullptr) {
+            questions_->append(text);
+        }
+        return answer_ != nullptr ? *answer_ : gompertz::ui::SaveAnswer::Discard;
+    }
 
   private:
     QStringList* messages_;
+    QStringList* questions_;
+    const gompertz::ui::SaveAnswer* answer_;
 };
 
 // A shown, active window whose messages are recorded.
 struct Window {
     std::unique_ptr<gompertz::ui::Form1> form;
     QStringList messages;
+    // Questions whether to save rows first, and the answer they get.
+    QStringList questions;
+    gompertz::ui::SaveAnswer answer = gompertz::ui::SaveAnswer::Discard;
 
     Window();
     const gompertz::FitState& state() const { return form->fitState(); }

@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -41,6 +42,10 @@ const QStringList kColumnNames = {QStringLiteral("Valor"), QStringLiteral("Error
 const QString kFixed = QStringLiteral("fijo");
 const QString kUndetermined = QStringLiteral("—");
 constexpr int kCurveSamples = 200;
+
+// Spreadsheets read a CSV file's accents as UTF-8 only when it starts with
+// the mark.
+const QByteArray kUtf8Mark = QByteArrayLiteral("\xEF\xBB\xBF");
 
 const QString kPngFilter = QStringLiteral("Imagen PNG (*.png)");
 const QString kPdfFilter = QStringLiteral("Documento PDF (*.pdf)");
@@ -84,9 +89,11 @@ QCPRange paddedRange(double low, double high, double margin) {
 QString statusMessage(const fit::Fit& fit) {
     switch (fit.status) {
     case fit::Status::NoData:
-        return QStringLiteral("No hay datos: escriba los puntos en la tabla de la ventana principal.");
+        return QStringLiteral(
+            "No hay datos: escriba los puntos en la tabla de la ventana principal.");
     case fit::Status::TooFewPoints:
-        return QStringLiteral("Se necesitan al menos %1 puntos para ajustar %2 parámetros libres; hay %3.")
+        return QStringLiteral(
+                   "Se necesitan al menos %1 puntos para ajustar %2 parámetros libres; hay %3.")
             .arg(fit.freeParameters + 1)
             .arg(fit.freeParameters)
             .arg(fit.points);
@@ -104,7 +111,8 @@ QString statusMessage(const fit::Fit& fit) {
                               "seguir: la mejor curva se ajusta peor que una recta horizontal en "
                               "la media (R² < 0).");
     case fit::Status::NoFiniteOptimum:
-        return QStringLiteral("No se ha encontrado un ajuste de mínimos cuadrados finito para estos datos.");
+        return QStringLiteral(
+            "No se ha encontrado un ajuste de mínimos cuadrados finito para estos datos.");
     default:
         return {};
     }
@@ -115,8 +123,7 @@ QString notConvergedNote(const fit::Fit& fit) {
 }
 
 std::optional<QString> commitBytes(const QString& path, const QByteArray& bytes) {
-    const auto problem =
-        data::writeWhole(path.toStdString(), bytes.toStdString(), "exportar");
+    const auto problem = data::writeWhole(path.toStdString(), bytes.toStdString(), "exportar");
     return problem ? std::optional(QString::fromStdString(*problem)) : std::nullopt;
 }
 
@@ -124,7 +131,7 @@ std::optional<QString> commitBytes(const QString& path, const QByteArray& bytes)
 
 AnalysisWindow::AnalysisWindow(Form1& main)
     : QWidget(&main, Qt::Window), main_(main), messages_(std::make_unique<MessageBoxSink>(this)),
-      files_(std::make_unique<DialogFileChooser>()) {
+      files_(std::make_unique<DialogFileChooser>(main.dialogFolder())) {
     setObjectName(QStringLiteral("Analisis"));
     setWindowTitle(QStringLiteral("Análisis del ajuste"));
     createWidgets();
@@ -267,7 +274,7 @@ bool AnalysisWindow::refusedBeforeFitting() {
     const fit::Fixed fixed = main_.fixedParameters();
     probe.points = static_cast<int>(points_.size());
     probe.freeParameters = static_cast<int>(std::count(fixed.begin(), fixed.end(), false));
-    probe.status = points_.empty()                              ? fit::Status::NoData
+    probe.status = points_.empty()                        ? fit::Status::NoData
                    : probe.points <= probe.freeParameters ? fit::Status::TooFewPoints
                                                           : fit::Status::Ok;
     if (probe.status == fit::Status::Ok) {
@@ -335,13 +342,12 @@ void AnalysisWindow::showResults() {
         }
     }
     const auto r2 = fit::rSquared(*fit_, points_);
-    QString summary =
-        QStringLiteral("n = %1, gl = %2, SSE = %3, s = %4, R² = %5, iteraciones = %6")
-            .arg(fit_->points)
-            .arg(fit_->degreesOfFreedom)
-            .arg(number(fit_->sse, 6), number(fit::residualDeviation(*fit_), 6),
-                 r2 ? number(*r2, 6) : kUndetermined)
-            .arg(fit_->iterations);
+    QString summary = QStringLiteral("n = %1, gl = %2, SSE = %3, s = %4, R² = %5, iteraciones = %6")
+                          .arg(fit_->points)
+                          .arg(fit_->degreesOfFreedom)
+                          .arg(number(fit_->sse, 6), number(fit::residualDeviation(*fit_), 6),
+                               r2 ? number(*r2, 6) : kUndetermined)
+                          .arg(fit_->iterations);
     if (!converged()) {
         summary += '\n' + notConvergedNote(*fit_);
     } else if (fit_->illDetermined) {
@@ -353,6 +359,7 @@ void AnalysisWindow::showResults() {
 void AnalysisWindow::updateApply() {
     const auto outside = fit_ ? main_.outsideScrollRanges(fit_->parameters) : std::nullopt;
     aplicar->setEnabled(converged() && !outside);
+    copiar->setEnabled(fit_.has_value()); // nothing to copy before a fit
     aplicar->setToolTip(outside ? *outside : QString());
 }
 
@@ -422,20 +429,30 @@ QString AnalysisWindow::resultsText() const {
         for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
             lines << kRowNames[r] + '\t' + rowCells(rows[r], converged(), 15).join('\t');
         }
-        const auto r2 = fit::rSquared(*fit_, points_);
-        lines << QString() << QStringLiteral("n\t%1").arg(fit_->points)
-              << QStringLiteral("gl\t%1").arg(fit_->degreesOfFreedom)
-              << QStringLiteral("SSE\t") + number(fit_->sse, 15)
-              << QStringLiteral("s\t") + number(fit::residualDeviation(*fit_), 15)
-              << QStringLiteral("R²\t") + (r2 ? number(*r2, 15) : kUndetermined)
-              << QStringLiteral("iteraciones\t%1").arg(fit_->iterations);
-        if (!converged()) {
-            lines << notConvergedNote(*fit_);
-        } else if (fit_->illDetermined) {
-            lines << QStringLiteral("Los datos no determinan bien los parámetros");
-        }
+        lines << QString() << summaryLines('\t', true);
     }
     return lines.join('\n') + '\n';
+}
+
+QStringList AnalysisWindow::summaryLines(QChar separator, bool decimalComma) const {
+    const auto num = [decimalComma](double v) {
+        QString text = number(v, 15);
+        return decimalComma ? text : text.replace(',', '.');
+    };
+    const auto r2 = fit::rSquared(*fit_, points_);
+    QStringList lines = {QStringLiteral("n") + separator + QString::number(fit_->points),
+                         QStringLiteral("gl") + separator + QString::number(fit_->degreesOfFreedom),
+                         QStringLiteral("SSE") + separator + num(fit_->sse),
+                         QStringLiteral("s") + separator + num(fit::residualDeviation(*fit_)),
+                         QStringLiteral("R²") + separator + (r2 ? num(*r2) : kUndetermined),
+                         QStringLiteral("iteraciones") + separator +
+                             QString::number(fit_->iterations)};
+    if (!converged()) {
+        lines << notConvergedNote(*fit_);
+    } else if (fit_->illDetermined) {
+        lines << QStringLiteral("Los datos no determinan bien los parámetros");
+    }
+    return lines;
 }
 
 void AnalysisWindow::copiar_Click() {
@@ -466,15 +483,18 @@ QString AnalysisWindow::csvText(QChar separator, bool decimalComma) const {
         }
         lines << kRowNames[r] + separator + cells.join(separator);
     }
+    if (fit_) {
+        lines << QString() << summaryLines(separator, decimalComma);
+    }
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }
 
 std::optional<QString> AnalysisWindow::exportTo(const QString& path, Export kind) {
     switch (kind) {
     case Export::CsvSemicolon:
-        return commitBytes(path, csvText(';', true).toUtf8());
+        return commitBytes(path, kUtf8Mark + csvText(';', true).toUtf8());
     case Export::CsvComma:
-        return commitBytes(path, csvText(',', false).toUtf8());
+        return commitBytes(path, kUtf8Mark + csvText(',', false).toUtf8());
     case Export::Png: {
         QByteArray bytes;
         QBuffer buffer(&bytes);
@@ -501,19 +521,21 @@ std::optional<QString> AnalysisWindow::exportTo(const QString& path, Export kind
 void AnalysisWindow::exportar_Click() {
     QString chosen;
     const QStringList filters = {kPngFilter, kPdfFilter, kCsvSemicolonFilter, kCsvCommaFilter};
-    const QString path =
+    QString path =
         files_->saveFileName(this, QStringLiteral("Exportar el análisis"), filters, &chosen);
     if (path.isEmpty()) {
         return;
     }
-    Export kind = Export::CsvSemicolon;
-    if (chosen == kPngFilter || (chosen.isEmpty() && path.endsWith(".png", Qt::CaseInsensitive))) {
+    path = withFilterExtension(path, chosen.isEmpty() ? kCsvSemicolonFilter : chosen);
+    // The extension names the format; for CSV the filter names the variant.
+    const QString extension = QFileInfo(path).suffix().toLower();
+    Export kind = chosen == kCsvCommaFilter ? Export::CsvComma : Export::CsvSemicolon;
+    if (extension == QLatin1String("png")) {
         kind = Export::Png;
-    } else if (chosen == kPdfFilter ||
-               (chosen.isEmpty() && path.endsWith(".pdf", Qt::CaseInsensitive))) {
+    } else if (extension == QLatin1String("pdf")) {
         kind = Export::Pdf;
-    } else if (chosen == kCsvCommaFilter) {
-        kind = Export::CsvComma;
+    } else if (extension != QLatin1String("csv")) {
+        kind = chosen == kPngFilter ? Export::Png : chosen == kPdfFilter ? Export::Pdf : kind;
     }
     if (const auto problem = exportTo(path, kind)) {
         messages_->show(*problem);

@@ -67,6 +67,8 @@ class AnalysisWindow : public QWidget {
     void updateApply();
     fit::Parameters shownParameters() const;
     QString csvText(QChar separator, bool decimalComma) const;
+    // n, gl, SSE, s, R², iteraciones and the fit's notes, one a line.
+    QStringList summaryLines(QChar separator, bool decimalComma) const;
 
     Form1& main_;
     std::unique_ptr<MessageSink> messages_;

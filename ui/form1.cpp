@@ -7,10 +7,11 @@
 #include "parameter_step.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QKeyEvent>
-#include <QMenuBar>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
 
@@ -35,7 +36,7 @@ bool movesToAnotherControl(const QFocusEvent* focus) {
 
 Form1::Form1(QWidget* parent)
     : QMainWindow(parent), messages_(std::make_unique<MessageBoxSink>(this)),
-      files_(std::make_unique<DialogFileChooser>()), central_(new QWidget(this)) {
+      files_(std::make_unique<DialogFileChooser>(dialogFolder_)), central_(new QWidget(this)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ajuste de Curvas Gompertz."));
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -163,17 +164,84 @@ void Form1::Recuperar_Click() {
     loadFrom(data::kDataFileName);
 }
 
-void Form1::saveTo(const std::string& path) {
+bool Form1::saveTo(const std::string& path) {
     const auto problem = data::guardar(state_, *this, path);
     emit dataCaptured();
     if (problem) {
         showMessage(QString::fromStdString(*problem));
+        return false;
+    }
+    markSaved(path, state_.pointCount); // the captured rows, and no more
+    return true;
+}
+
+bool Form1::loadFrom(const std::string& path) {
+    if (const auto problem = data::recuperar(*this, path)) {
+        showMessage(QString::fromStdString(*problem));
+        return false;
+    }
+    markSaved(path, data::kRows); // the file's rows, the rest emptied
+    return true;
+}
+
+void Form1::markSaved(const std::string& path, int rows) {
+    savedTexts_ = tableTexts();
+    for (int i = rows; i < data::kRows; ++i) {
+        savedTexts_[2 * i].clear();
+        savedTexts_[2 * i + 1].clear();
+    }
+    currentFile_ = path;
+}
+
+Form1::TableTexts Form1::tableTexts() const {
+    TableTexts texts;
+    for (int i = 0; i < data::kRows; ++i) {
+        texts[2 * i] = text(data::Column::X, i);
+        texts[2 * i + 1] = text(data::Column::Y, i);
+    }
+    return texts;
+}
+
+void Form1::setTableTexts(const TableTexts& texts) {
+    for (int i = 0; i < data::kRows; ++i) {
+        setText(data::Column::X, i, texts[2 * i]);
+        setText(data::Column::Y, i, texts[2 * i + 1]);
     }
 }
 
-void Form1::loadFrom(const std::string& path) {
-    if (const auto problem = data::recuperar(*this, path)) {
-        showMessage(QString::fromStdString(*problem));
+bool Form1::hasUnsavedRows() const {
+    const TableTexts now = tableTexts();
+    for (std::size_t i = 0; i < now.size(); i += 2) {
+        const bool filled = !now[i].empty() || !now[i + 1].empty();
+        if (filled && (now[i] != savedTexts_[i] || now[i + 1] != savedTexts_[i + 1])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Form1::mayDropUnsavedRows(const QString& question) {
+    if (!hasUnsavedRows()) {
+        return true;
+    }
+    switch (messages_->askToSave(question)) {
+    case SaveAnswer::Save:
+        return saveTo(currentFile_);
+    case SaveAnswer::Discard:
+        return true;
+    case SaveAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    if (mayDropUnsavedRows(QStringLiteral("Hay filas de la tabla sin guardar. ¿Quiere guardarlas "
+                                          "en %1 antes de salir?")
+                               .arg(QString::fromStdString(data::fileNameOf(currentFile_))))) {
+        event->accept();
+    } else {
+        event->ignore();
     }
 }
 

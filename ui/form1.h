@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/capture.h"
+#include "data/data_file.h"
 #include "file_chooser.h"
 #include "fit/least_squares.h"
 #include "messages.h"
@@ -56,6 +57,15 @@ class Form1 : public QMainWindow, private data::CellTable {
     void setFileChooser(std::unique_ptr<FileChooser> chooser);
     AnalysisWindow* analysisWindow() const { return analysis_; }
     QUndoStack* undoStack() const { return undo_; }
+    // The folder every file dialog of this run starts in, shared with the
+    // analysis window's dialogs.
+    std::shared_ptr<QString> dialogFolder() const { return dialogFolder_; }
+
+    // The cells' texts, t then the value of each row.
+    using TableTexts = std::array<std::string, 2 * data::kRows>;
+    TableTexts tableTexts() const;
+    // Rows with text that the file last saved or loaded does not hold.
+    bool hasUnsavedRows() const;
 
     // What the analysis window works on: the captured points, the ticked
     // fix boxes and the parameters in force.
@@ -80,6 +90,8 @@ class Form1 : public QMainWindow, private data::CellTable {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Rows not saved are saved, discarded or kept open, as the user says.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     friend class ParameterStep;
@@ -95,6 +107,12 @@ class Form1 : public QMainWindow, private data::CellTable {
     void showCellMenu(QLineEdit* cell, const QPoint& at);
     // One undo step, when the parameters differ from before.
     void recordStep(const fit::Parameters& before, const QString& text, int mergeId);
+    // One undo step for rows written into the table by a menu or a paste.
+    void recordTableChange(const TableTexts& before, const QString& text);
+    void setTableTexts(const TableTexts& texts);
+    // Before rows not saved are replaced or closed: asks whether to save
+    // them; false when the user cancels or the save fails.
+    bool mayDropUnsavedRows(const QString& question);
 
     void openAnalysis();
     void showAbout();
@@ -122,9 +140,11 @@ class Form1 : public QMainWindow, private data::CellTable {
     void Command1_Click();
     void Recuperar_Click();
     // Captures and writes the data file format, or reads it, at path;
-    // what goes wrong is shown.
-    void saveTo(const std::string& path);
-    void loadFrom(const std::string& path);
+    // what goes wrong is shown. True when done; the file is then the one
+    // the table is saved in.
+    bool saveTo(const std::string& path);
+    bool loadFrom(const std::string& path);
+    void markSaved(const std::string& path, int rows);
 
     // Fitting.
     void paso_Click();
@@ -157,6 +177,7 @@ class Form1 : public QMainWindow, private data::CellTable {
     void showMessage(const QString& text);
 
     FitState state_;
+    std::shared_ptr<QString> dialogFolder_ = std::make_shared<QString>();
     std::unique_ptr<MessageSink> messages_;
     std::unique_ptr<FileChooser> files_;
     QWidget* central_ = nullptr;
@@ -165,6 +186,9 @@ class Form1 : public QMainWindow, private data::CellTable {
     bool recovered_ = false; // the recovery ran within the current action
     bool restoring_ = false; // an undo or redo is writing the parameters
     QAction* actionAnalisis = nullptr;
+    // What the file last saved or loaded holds, and where it is.
+    TableTexts savedTexts_{};
+    std::string currentFile_ = data::kDataFileName;
     AnalysisWindow* analysis_ = nullptr;
 
     std::array<QLineEdit*, data::kRows> xv_{};

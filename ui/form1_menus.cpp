@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,6 +17,7 @@
 #include <QUndoStack>
 
 #include <algorithm>
+#include <functional>
 
 namespace gompertz::ui {
 namespace {
@@ -53,7 +55,32 @@ class ParameterCommand : public QUndoCommand {
     bool pushed_ = false;
 };
 
-QAction* namedAction(QMenu* menu, const char* name, const QString& text, const QKeySequence& keys = {}) {
+// Rows written into the table by "Abrir…", "Importar…" or a paste; pushed
+// once they are written, like a change of the parameters.
+class TableCommand : public QUndoCommand {
+  public:
+    TableCommand(const Form1::TableTexts& before, const Form1::TableTexts& after,
+                 const QString& text, std::function<void(const Form1::TableTexts&)> write)
+        : QUndoCommand(text), before_(before), after_(after), write_(std::move(write)) {}
+
+    void undo() override { write_(before_); }
+    void redo() override {
+        if (!pushed_) {
+            pushed_ = true;
+            return;
+        }
+        write_(after_);
+    }
+
+  private:
+    Form1::TableTexts before_;
+    Form1::TableTexts after_;
+    std::function<void(const Form1::TableTexts&)> write_;
+    bool pushed_ = false;
+};
+
+QAction* namedAction(QMenu* menu, const char* name, const QString& text,
+                     const QKeySequence& keys = {}) {
     QAction* action = menu->addAction(text);
     action->setObjectName(QString::fromLatin1(name));
     action->setShortcut(keys);
@@ -83,6 +110,13 @@ void Form1::recordStep(const fit::Parameters& before, const QString& text, int m
     undo_->push(new ParameterCommand(*this, before, currentParameters(), text, mergeId));
 }
 
+void Form1::recordTableChange(const TableTexts& before, const QString& text) {
+    if (tableTexts() != before) {
+        undo_->push(new TableCommand(before, tableTexts(), text,
+                                     [this](const TableTexts& texts) { setTableTexts(texts); }));
+    }
+}
+
 void Form1::restoreParameters(const fit::Parameters& p) {
     restoring_ = true;
     if (state_.tableMode == kTrue && state_.busy != kTrue && state_.pointCount > 0) {
@@ -97,7 +131,7 @@ void Form1::createMenus() {
     createEditMenu();
     QMenu* fitting = menuBar()->addMenu(QStringLiteral("&Ajuste"));
     actionAnalisis = namedAction(fitting, "actionAnalisis", QStringLiteral("Análisis del ajuste…"),
-                               QKeySequence(Qt::CTRL | Qt::Key_L));
+                                 QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(actionAnalisis, &QAction::triggered, this, &Form1::openAnalysis);
     QMenu* help = menuBar()->addMenu(QStringLiteral("A&yuda"));
     connect(namedAction(help, "actionAcercaDe", QStringLiteral("Acerca de Gompertz")),
@@ -106,15 +140,17 @@ void Form1::createMenus() {
 
 void Form1::createFileMenu() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("A&rchivo"));
-    connect(namedAction(file, "actionAbrir", QStringLiteral("Abrir…"), QKeySequence(Qt::CTRL | Qt::Key_O)),
+    connect(namedAction(file, "actionAbrir", QStringLiteral("Abrir…"),
+                        QKeySequence(Qt::CTRL | Qt::Key_O)),
             &QAction::triggered, this, &Form1::abrir);
     connect(namedAction(file, "actionGuardarComo", QStringLiteral("Guardar como…"),
-                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)),
+                        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)),
             &QAction::triggered, this, &Form1::guardarComo);
     connect(namedAction(file, "actionImportar", QStringLiteral("Importar…")), &QAction::triggered,
             this, &Form1::importar);
     file->addSeparator();
-    connect(namedAction(file, "actionSalir", QStringLiteral("Salir"), QKeySequence(Qt::CTRL | Qt::Key_Q)),
+    connect(namedAction(file, "actionSalir", QStringLiteral("Salir"),
+                        QKeySequence(Qt::CTRL | Qt::Key_Q)),
             &QAction::triggered, this, &QWidget::close);
 }
 
@@ -138,12 +174,20 @@ void Form1::setFileChooser(std::unique_ptr<FileChooser> chooser) {
 const QStringList kDataFilters = {QStringLiteral("Datos de Gompertz (*.txt)"),
                                   QStringLiteral("Todos los archivos (*)")};
 
+const QString kReplaceQuestion = QStringLiteral(
+    "Hay filas de la tabla sin guardar que %1 va a reemplazar. ¿Quiere guardarlas antes en %2?");
+
 void Form1::abrir() {
     const QString path = files_->openFileName(this, QStringLiteral("Abrir datos"), kDataFilters);
-    if (path.isEmpty()) {
+    const QString current = QString::fromStdString(data::fileNameOf(currentFile_));
+    if (path.isEmpty() ||
+        !mayDropUnsavedRows(kReplaceQuestion.arg(QStringLiteral("«Abrir»"), current))) {
         return;
     }
-    loadFrom(path.toStdString());
+    const TableTexts before = tableTexts();
+    if (loadFrom(path.toStdString())) {
+        recordTableChange(before, QStringLiteral("abrir %1").arg(QFileInfo(path).fileName()));
+    }
 }
 
 void Form1::guardarComo() {
@@ -153,20 +197,25 @@ void Form1::guardarComo() {
     if (path.isEmpty()) {
         return;
     }
-    saveTo(path.toStdString());
+    saveTo(withFilterExtension(path, chosen).toStdString());
 }
 
 void Form1::importar() {
-    const QString path = files_->openFileName(
-        this, QStringLiteral("Importar columnas"),
-        {QStringLiteral("Columnas de datos (*.csv *.tsv *.txt *.dat)"),
-         QStringLiteral("Todos los archivos (*)")});
-    if (path.isEmpty()) {
+    const QString path =
+        files_->openFileName(this, QStringLiteral("Importar columnas"),
+                             {QStringLiteral("Columnas de datos (*.csv *.tsv *.txt *.dat)"),
+                              QStringLiteral("Todos los archivos (*)")});
+    const QString current = QString::fromStdString(data::fileNameOf(currentFile_));
+    if (path.isEmpty() ||
+        !mayDropUnsavedRows(kReplaceQuestion.arg(QStringLiteral("«Importar»"), current))) {
         return;
     }
+    const TableTexts before = tableTexts();
     if (const auto problem = data::importColumns(*this, path.toStdString())) {
         showMessage(QString::fromStdString(*problem));
+        return;
     }
+    recordTableChange(before, QStringLiteral("importar %1").arg(QFileInfo(path).fileName()));
 }
 
 // Rows copied from a spreadsheet fill the table from this cell down; a
@@ -186,10 +235,13 @@ bool Form1::pasteIntoCell(QLineEdit* cell) {
     const bool x = std::ranges::find(xv_, cell) != xv_.end();
     const auto& column = x ? xv_ : yv_;
     const int row = static_cast<int>(std::ranges::find(column, cell) - column.begin());
+    const TableTexts before = tableTexts();
     if (const auto problem =
             data::pasteColumns(*this, row, x ? data::Column::X : data::Column::Y, text)) {
         showMessage(QString::fromStdString(*problem));
+        return true;
     }
+    recordTableChange(before, QStringLiteral("pegar filas"));
     return true;
 }
 

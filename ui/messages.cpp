@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSpacerItem>
 
 namespace gompertz::ui {
@@ -31,6 +32,27 @@ void MessageBoxSink::show(const QString& text) {
     box.setTextFormat(Qt::PlainText);
     widenForCaption(box);
     box.exec();
+}
+
+SaveAnswer MessageBoxSink::askToSave(const QString& text) {
+    QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);
+    box.setObjectName(QStringLiteral("preguntaGuardar"));
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Save)->setText(QStringLiteral("Guardar"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("Descartar"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancelar"));
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    widenForCaption(box);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveAnswer::Save;
+    case QMessageBox::Discard:
+        return SaveAnswer::Discard;
+    default:
+        return SaveAnswer::Cancel;
+    }
 }
 
 } // namespace gompertz::ui

@@ -6,11 +6,21 @@ class QWidget;
 
 namespace gompertz::ui {
 
+// What the user answers when table rows not saved are about to be replaced
+// or closed.
+enum class SaveAnswer { Save, Discard, Cancel };
+
 // Where the window's messages go: a modal box for the user, a recorder in tests.
 class MessageSink {
   public:
     virtual ~MessageSink() = default;
     virtual void show(const QString& text) = 0;
+    // Asks whether to save first. A sink that cannot ask answers Discard:
+    // the action goes on as it did before anything was asked.
+    virtual SaveAnswer askToSave(const QString& text) {
+        (void)text;
+        return SaveAnswer::Discard;
+    }
 };
 
 // A modal box with an OK button only, no icon, the application's title as
@@ -19,6 +29,8 @@ class MessageBoxSink : public MessageSink {
   public:
     explicit MessageBoxSink(QWidget* parent) : parent_(parent) {}
     void show(const QString& text) override;
+    // A box with "Guardar", "Descartar" and "Cancelar"; Escape cancels.
+    SaveAnswer askToSave(const QString& text) override;
 
   private:
     QWidget* parent_;
