@@ -381,6 +381,9 @@ Run runFrom(detail::Workspace& w, const std::vector<Point>& points, const Fixed&
 Parameters polished(const std::vector<Point>& points, const Fixed& fixed, const Parameters& p) {
     const std::size_t n = points.size();
     const auto k = static_cast<std::size_t>(freeCount(fixed));
+    if (k == 0) {
+        return p;
+    }
     gsl_matrix* J = gsl_matrix_alloc(n, k);
     gsl_vector* r = gsl_vector_alloc(n);
     gsl_vector* tau = gsl_vector_alloc(k);
@@ -600,8 +603,10 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
         fit.status = Status::NoGrowth;
     } else {
         fit.status = Status::Ok;
-        addCovariance(fit, unitPoints, unit);
-        finishCovariance(fit, scale);
+        if (fit.freeParameters > 0) {
+            addCovariance(fit, unitPoints, unit);
+            finishCovariance(fit, scale);
+        }
     }
     return fit;
 }

@@ -66,14 +66,7 @@ double residualDeviation(const Fit& fit) {
 }
 
 std::optional<double> rSquared(const Fit& fit, const std::vector<Point>& points) {
-    double mean = 0.0;
-    for (const Point& point : points) {
-        mean += point.y / static_cast<double>(points.size());
-    }
-    double total = 0.0;
-    for (const Point& point : points) {
-        total += (point.y - mean) * (point.y - mean);
-    }
+    const double total = totalSumOfSquares(points);
     if (!(total > 0.0)) {
         return std::nullopt;
     }
@@ -86,8 +79,9 @@ BandSample bandWith(const Fit& fit, double t, double q) {
     const Gradient g = modelGradient(fit.parameters, t);
     const double fitted = fit.parameters[0] * g[0]; // df/da is the curve over a
     const double variance = quadratic(fit.covariance, g);
-    const double half =
-        std::isfinite(q) && std::isfinite(variance) && variance > 0.0 ? q * std::sqrt(variance) : 0.0;
+    const double half = std::isfinite(q) && std::isfinite(variance) && variance > 0.0
+                            ? q * std::sqrt(variance)
+                            : 0.0;
     return {t, fitted, fitted - half, fitted + half};
 }
 

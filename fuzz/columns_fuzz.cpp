@@ -1,6 +1,7 @@
 // The columns that import and paste read: parsing never crashes, gives at
 // most 20 rows of one or two finite numbers whose written form reads back,
 // and a refused paste leaves the table as it was.
+#include "checked_table.h"
 #include "data/columns.h"
 #include "model/errors.h"
 #include "model/number_text.h"
@@ -14,28 +15,10 @@
 
 using namespace gompertz;
 using namespace gompertz::data;
+using fuzzing::CheckedTable;
+using fuzzing::require;
 
 namespace {
-
-void require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-class CheckedTable : public CellTable {
-  public:
-    std::array<std::string, kRows> x, y;
-    std::string text(Column column, int row) const override {
-        require(row >= 0 && row < kRows);
-        return column == Column::X ? x[row] : y[row];
-    }
-    void setText(Column column, int row, const std::string& text) override {
-        require(row >= 0 && row < kRows);
-        (column == Column::X ? x[row] : y[row]) = text;
-    }
-    void setBackground(Column, int row, CellColour) override { require(false && row); }
-};
 
 // A cell's text as the window writes it reads back as the same number.
 void requireReadsBack(double value) {
@@ -78,10 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkRows(parseColumns(bytes, ColumnSource::Clipboard), 0);
 
     CheckedTable table;
-    for (int i = 0; i < kRows; ++i) {
-        table.x[i] = "x" + std::to_string(i);
-        table.y[i] = "y" + std::to_string(i);
-    }
     const CheckedTable before = table;
     const Column column = data[0] & 0x80 ? Column::X : Column::Y;
     if (pasteColumns(table, row, column, bytes)) {

@@ -1,6 +1,7 @@
 // The data file: parsing never crashes, never addresses a row outside the
 // table, and either refuses a file leaving the table as it was or fills the
 // rows exactly as the file's lines say.
+#include "checked_table.h"
 #include "data/data_file.h"
 
 #include <array>
@@ -11,28 +12,10 @@
 #include <vector>
 
 using namespace gompertz::data;
+using fuzzing::CheckedTable;
+using fuzzing::require;
 
 namespace {
-
-void require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-class CheckedTable : public CellTable {
-  public:
-    std::array<std::string, kRows> x, y;
-    std::string text(Column column, int row) const override {
-        require(row >= 0 && row < kRows);
-        return column == Column::X ? x[row] : y[row];
-    }
-    void setText(Column column, int row, const std::string& text) override {
-        require(row >= 0 && row < kRows);
-        (column == Column::X ? x[row] : y[row]) = text;
-    }
-    void setBackground(Column, int row, CellColour) override { require(false && row); }
-};
 
 // The lines as the file format reads them, split independently.
 std::vector<std::string> lines(const std::string& bytes) {
@@ -68,8 +51,8 @@ long leadingCount(const std::string& line) {
     }
     const std::size_t digitsFrom = number.size();
     bool period = false;
-    while (pos < line.size() && (std::isdigit(static_cast<unsigned char>(line[pos])) ||
-                                 (line[pos] == '.' && !period))) {
+    while (pos < line.size() &&
+           (std::isdigit(static_cast<unsigned char>(line[pos])) || (line[pos] == '.' && !period))) {
         period = period || line[pos] == '.';
         number += line[pos++];
     }
@@ -85,10 +68,6 @@ long leadingCount(const std::string& line) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     CheckedTable table;
-    for (int i = 0; i < kRows; ++i) {
-        table.x[i] = "x" + std::to_string(i);
-        table.y[i] = "y" + std::to_string(i);
-    }
     const CheckedTable before = table;
     const auto problem = loadDataFile(table, bytes);
 

@@ -30,27 +30,42 @@ void expectRelative(double expected, double actual, double tolerance) {
 const Fixed kAllFree = {false, false, false};
 const Parameters kWindowStart = {5, 1, 0};
 
+// R's nls on DNase run 1 and NIST's certified values for Rat42.
+struct Reference {
+    const char* name;
+    std::vector<Point> points;
+    Parameters expected;
+    double sse;
+    std::array<double, 3> errors;
+    int dof;
+};
+
+std::vector<Reference> references() {
+    return {
+        {"DNase 1",
+         dnase1(),
+         {4.60333040364, 0.333423854846, 2.46043964836},
+         0.00936163766771,
+         {0.653207591, 0.0307927308, 0.411987805},
+         13},
+        {"Rat42",
+         rat42(),
+         {82.8321895974, 0.0370749115685, 33.0065173506},
+         21.7939900182,
+         {5.69750774, 0.00435263726, 2.54090239},
+         6},
+    };
+}
+
 } // namespace
 
 TEST(LeastSquares, MatchesPublishedResultsFromTheWindowsStart) {
-    struct Case {
-        const char* name;
-        std::vector<Point> points;
-        Parameters expected;
-        double sse;
-        std::array<double, 3> errors;
-        int dof;
-    };
-    const std::vector<Case> cases = {
-        {"DNase 1", dnase1(), {4.60333040364, 0.333423854846, 2.46043964836}, 0.00936163766771,
-         {0.653207591, 0.0307927308, 0.411987805}, 13},
-        {"Rat42", rat42(), {82.8321895974, 0.0370749115685, 33.0065173506}, 21.7939900182,
-         {5.69750774, 0.00435263726, 2.54090239}, 6},
-    };
+    const auto cases = references();
     LeastSquares solver;
-    for (const Case& test : cases) {
+    for (const Reference& test : cases) {
         SCOPED_TRACE(test.name);
-        for (const Parameters& start : {kWindowStart, Parameters{1, -1, 100}, Parameters{200, 0.01, -50}}) {
+        for (const Parameters& start :
+             {kWindowStart, Parameters{1, -1, 100}, Parameters{200, 0.01, -50}}) {
             const Fit fit = solver.bestFit(test.points, kAllFree, start);
             ASSERT_EQ(fit.status, Status::Ok);
             expectRelative(test.sse, fit.sse, 1e-8);
@@ -107,6 +122,17 @@ TEST(LeastSquares, RefusesWhatCannotBeFitted) {
     EXPECT_EQ(few.status, Status::TooFewPoints);
     EXPECT_EQ(few.freeParameters, 3);
     EXPECT_EQ(solver.bestFit(three, {true, false, false}, kWindowStart).status, Status::Ok);
+    // All held: the curve as it stands, its SSE worked out by hand.
+    const Fit held = solver.bestFit(three, {true, true, true}, {3, 1, 0});
+    ASSERT_EQ(held.status, Status::Ok);
+    EXPECT_EQ(held.parameters, (Parameters{3, 1, 0}));
+    double sse = 0;
+    for (const Point& p : three) {
+        const double r = 3 * std::exp(-std::exp(-p.t)) - p.y;
+        sse += r * r;
+    }
+    EXPECT_NEAR(held.sse, sse, 1e-12);
+    EXPECT_EQ(held.covariance[0][0], 0.0);
 }
 
 TEST(LeastSquares, GrowthThatNeverBendsIsRefusedFromEveryStart) {
@@ -121,7 +147,8 @@ TEST(LeastSquares, GrowthThatNeverBendsIsRefusedFromEveryStart) {
     }
     LeastSquares solver;
     for (const auto& points : {noisy, clean}) {
-        for (const Parameters& start : {kWindowStart, Parameters{30, 0.3, 5}, Parameters{1e4, 0.01, 300}}) {
+        for (const Parameters& start :
+             {kWindowStart, Parameters{30, 0.3, 5}, Parameters{1e4, 0.01, 300}}) {
             EXPECT_EQ(solver.bestFit(points, kAllFree, start).status, Status::NoPlateau)
                 << start[0];
         }
@@ -129,21 +156,9 @@ TEST(LeastSquares, GrowthThatNeverBendsIsRefusedFromEveryStart) {
 }
 
 TEST(LeastSquares, TheOptimumIsTheSameInAnyUnitOfTAndY) {
-    struct Case {
-        const char* name;
-        std::vector<Point> points;
-        Parameters expected;
-        double sse;
-        std::array<double, 3> errors;
-    };
-    const std::vector<Case> cases = {
-        {"DNase 1", dnase1(), {4.60333040364, 0.333423854846, 2.46043964836}, 0.00936163766771,
-         {0.653207591, 0.0307927308, 0.411987805}},
-        {"Rat42", rat42(), {82.8321895974, 0.0370749115685, 33.0065173506}, 21.7939900182,
-         {5.69750774, 0.00435263726, 2.54090239}},
-    };
+    const auto cases = references();
     LeastSquares solver;
-    for (const Case& test : cases) {
+    for (const Reference& test : cases) {
         for (int k = -12; k <= 12; ++k) {
             for (const double shift : {0.0, -250.0, 1e5}) {
                 for (const double tUnit : {1.0, 1e-3}) {
@@ -232,7 +247,8 @@ TEST(AutomaticStart, HandlesDecreasingDataZerosAndRepeatedTimes) {
         const Fit fit = solver.fitFrom(test.points, kAllFree, start);
         ASSERT_EQ(fit.status, Status::Ok);
         for (int j = 0; j < 3; ++j) {
-            EXPECT_NEAR(fit.parameters[j], test.truth[j], 1e-5 * std::max(1.0, std::fabs(test.truth[j])));
+            EXPECT_NEAR(fit.parameters[j], test.truth[j],
+                        1e-5 * std::max(1.0, std::fabs(test.truth[j])));
         }
     }
     // Two points: a start, though no fit.
@@ -255,8 +271,7 @@ TEST(Statistics, QuantitiesAndTheBandFollowTheirFormulas) {
     const auto& C = fit.covariance;
     EXPECT_NEAR(rows[kInflectionValue].value, a / e, 1e-12);
     EXPECT_NEAR(*rows[kInflectionValue].standardError, std::sqrt(C[0][0]) / e, 1e-12);
-    const double rateVariance =
-        (c * c * C[0][0] + 2 * a * c * C[0][1] + a * a * C[1][1]) / (e * e);
+    const double rateVariance = (c * c * C[0][0] + 2 * a * c * C[0][1] + a * a * C[1][1]) / (e * e);
     EXPECT_NEAR(*rows[kMaxRate].standardError, std::sqrt(rateVariance), 1e-12);
     const double lagVariance = C[1][1] / std::pow(c, 4) + 2 * C[1][2] / (c * c) + C[2][2];
     EXPECT_NEAR(rows[kLag].value, t0 - 1 / c, 1e-12);
