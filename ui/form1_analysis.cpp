@@ -27,7 +27,7 @@ void Form1::showAbout() {
                     QStringLiteral("<b>Gompertz %1</b><br>Ajuste de curvas de crecimiento de Gompertz."
                                    "<br><br>Licencia: GPL-3.0-or-later (GNU General Public "
                                    "License, versión 3 o posterior).<br><br>Bibliotecas: Qt %2, "
-                                   "GNU Scientific Library (GSL) y QCustomPlot.")
+                                   "MINPACK, GNU Scientific Library (GSL) y QCustomPlot.")
                         .arg(QStringLiteral(GOMPERTZ_VERSION), QString::fromLatin1(qVersion())),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("acercaDe"));
