@@ -1,6 +1,7 @@
 #include "columns.h"
 
 #include "data_file.h"
+#include "line_reader.h"
 #include "model/errors.h"
 #include "model/number_text.h"
 
@@ -16,35 +17,6 @@ namespace {
 constexpr std::size_t kMaxRecords = kRows + 2;
 constexpr char kBlanks = ' ';
 const std::string_view kNoBreakSpaces[] = {"\xC2\xA0", "\xE2\x80\xAF"}; // U+00A0, U+202F
-
-// Lines ended by CR LF, LF or CR, handed out one at a time.
-class Lines {
-  public:
-    explicit Lines(std::string_view text) : rest_(text) {}
-
-    bool next(std::string_view& line, int& number) {
-        if (done_) {
-            return false;
-        }
-        const std::size_t end = rest_.find_first_of("\r\n");
-        line = rest_.substr(0, end);
-        number = ++number_;
-        if (end == std::string_view::npos) {
-            done_ = true;
-        } else {
-            const bool crLf =
-                rest_[end] == '\r' && end + 1 < rest_.size() && rest_[end + 1] == '\n';
-            rest_.remove_prefix(end + (crLf ? 2 : 1));
-            done_ = rest_.empty();
-        }
-        return true;
-    }
-
-  private:
-    std::string_view rest_;
-    int number_ = 0;
-    bool done_ = false;
-};
 
 // Blanks, tabs and no-break spaces around a field.
 std::string_view trimmed(std::string_view text, bool tabs) {
@@ -166,10 +138,9 @@ std::optional<std::vector<Field>> fields(std::string_view line, char separator) 
 // separated by the comma). The clipboard separates by a tab or ";" only.
 char separatorOf(std::string_view text, ColumnSource source) {
     std::vector<std::string_view> lines;
-    Lines reader(text);
-    std::string_view line;
-    int number = 0;
-    while (lines.size() < kMaxRecords && reader.next(line, number)) {
+    LineReader reader(text);
+    while (lines.size() < kMaxRecords && !reader.atEnd()) {
+        const std::string_view line = reader.next();
         if (!trimmed(line, true).empty()) {
             lines.push_back(line);
         }
@@ -229,19 +200,18 @@ struct Record {
 // empty or hold only empty fields are skipped like blank lines.
 std::variant<std::vector<Record>, std::string> records(std::string_view text, char separator) {
     std::vector<Record> out;
-    Lines reader(text);
-    std::string_view line;
-    int number = 0;
-    while (out.size() < kMaxRecords && reader.next(line, number)) {
+    LineReader reader(text);
+    while (out.size() < kMaxRecords && !reader.atEnd()) {
+        const std::string_view line = reader.next();
         if (line.size() > kMaxLineLength) {
-            return atLine(number, "la línea es demasiado larga");
+            return atLine(reader.number(), "la línea es demasiado larga");
         }
         auto split = fields(line, separator);
         if (!split) {
-            return atLine(number, "falta la comilla que cierra un campo");
+            return atLine(reader.number(), "falta la comilla que cierra un campo");
         }
         if (!split->empty()) {
-            out.push_back({number, std::move(*split)});
+            out.push_back({reader.number(), std::move(*split)});
         }
     }
     return out;
@@ -331,12 +301,10 @@ bool spansSeveralCells(std::string_view text) {
     if (text.find('\t') != std::string_view::npos || text.find(';') != std::string_view::npos) {
         return true;
     }
-    Lines reader(text);
-    std::string_view line;
-    int number = 0;
+    LineReader reader(text);
     int filled = 0;
-    while (filled < 2 && reader.next(line, number)) {
-        filled += trimmed(line, true).empty() ? 0 : 1;
+    while (filled < 2 && !reader.atEnd()) {
+        filled += trimmed(reader.next(), true).empty() ? 0 : 1;
     }
     return filled > 1;
 }

@@ -1,5 +1,6 @@
 #include "data_file.h"
 
+#include "line_reader.h"
 #include "model/checked.h"
 
 #include <QSaveFile>
@@ -18,31 +19,6 @@ namespace gompertz::data {
 namespace {
 
 const std::string kCrLf = "\r\n";
-
-// Lines ended by CR LF, LF or CR, handed out one at a time so that nothing
-// past the last needed line is ever split.
-class LineReader {
-  public:
-    explicit LineReader(std::string_view bytes) : rest_(bytes) {}
-
-    bool atEnd() const { return rest_.empty(); }
-
-    std::string_view next() {
-        const std::size_t end = rest_.find_first_of("\r\n");
-        const std::string_view line = rest_.substr(0, end);
-        if (end == std::string_view::npos) {
-            rest_ = {}; // a last line without its line end
-        } else {
-            const bool crLf =
-                rest_[end] == '\r' && end + 1 < rest_.size() && rest_[end + 1] == '\n';
-            rest_.remove_prefix(end + (crLf ? 2 : 1));
-        }
-        return line;
-    }
-
-  private:
-    std::string_view rest_;
-};
 
 // The number a line starts with: blanks skipped, optional sign, digits and a
 // decimal part after a period. Nothing when the line starts with no digits:

@@ -268,6 +268,8 @@ struct Workspace {
     const Parameters* known = nullptr;
     Outcome stopped = Outcome::Converged; // why the model stopped the run, if it did
     std::vector<Terms> terms;
+    Parameters termsAt{};
+    bool termsValid = false;
     std::vector<double> residuals, jacobian, scratch;
 
     Parameters at(const double* x) const {
@@ -280,14 +282,19 @@ struct Workspace {
         return p;
     }
 
+    // The solver asks for the Jacobian at the point whose residuals it has
+    // just evaluated: the exponentials are kept for it.
     void evaluateTerms(const Parameters& p) {
+        if (termsValid && p == termsAt) {
+            return;
+        }
         for (std::size_t i = 0; i < points->size(); ++i) {
             terms[i] = fit::terms(p, (*points)[i].t);
         }
+        termsAt = p;
+        termsValid = true;
     }
 
-    // The solver asks for the Jacobian only at an accepted point, just
-    // after the residuals there: its exponentials are still in terms.
     int evaluate(const double* x, double* f, double* J, int ldJ, int iflag) {
         const Parameters p = at(x);
         if (iflag == 1) {
@@ -337,11 +344,17 @@ Run runFrom(detail::Workspace& w, const std::vector<Point>& points, const Fixed&
     }
     const int m = static_cast<int>(points.size());
     const int n = freeCount(fixed);
+    if (n == 0) { // every parameter held: the curve as it stands
+        out.sse = sumOfSquares(points, start);
+        out.outcome = Outcome::Converged;
+        return out;
+    }
     w.points = &points;
     w.fixed = fixed;
     w.held = start;
     w.known = known;
     w.stopped = Outcome::Converged;
+    w.termsValid = false;
     w.terms.resize(points.size());
     w.residuals.resize(points.size());
     w.jacobian.resize(points.size() * 3);
@@ -373,6 +386,21 @@ Run runFrom(detail::Workspace& w, const std::vector<Point>& points, const Fixed&
     return out;
 }
 
+// The free parameters' columns of the Jacobian at p, one row a point; the
+// caller frees it.
+gsl_matrix* jacobianAt(const std::vector<Point>& points, const Fixed& fixed, const Parameters& p) {
+    gsl_matrix* J = gsl_matrix_alloc(points.size(), static_cast<std::size_t>(freeCount(fixed)));
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const auto g = modelGradient(p, points[i].t);
+        for (std::size_t j = 0, col = 0; j < 3; ++j) {
+            if (!fixed[j]) {
+                gsl_matrix_set(J, i, col++, g[j]);
+            }
+        }
+    }
+    return J;
+}
+
 // The solver stops once the sum of squares no longer falls measurably,
 // which in a flat valley leaves the parameters some 1e-8 short of the
 // optimum. A Gauss-Newton step, worked out from the Jacobian and the
@@ -384,19 +412,13 @@ Parameters polished(const std::vector<Point>& points, const Fixed& fixed, const 
     if (k == 0) {
         return p;
     }
-    gsl_matrix* J = gsl_matrix_alloc(n, k);
+    gsl_matrix* J = jacobianAt(points, fixed, p);
     gsl_vector* r = gsl_vector_alloc(n);
     gsl_vector* tau = gsl_vector_alloc(k);
     gsl_vector* step = gsl_vector_alloc(k);
     gsl_vector* left = gsl_vector_alloc(n);
     for (std::size_t i = 0; i < n; ++i) {
-        const auto g = modelGradient(p, points[i].t);
         gsl_vector_set(r, i, points[i].y - model(p, points[i].t));
-        for (std::size_t j = 0, col = 0; j < 3; ++j) {
-            if (!fixed[j]) {
-                gsl_matrix_set(J, i, col++, g[j]);
-            }
-        }
     }
     Parameters out = p;
     if (gsl_linalg_QR_decomp(J, tau) == GSL_SUCCESS &&
@@ -454,18 +476,9 @@ double scaledGramDeterminant(const gsl_matrix* J) {
 
 // s^2 (J^T J)^-1 in the fit's units, from the Jacobian at the optimum.
 void addCovariance(Fit& fit, const std::vector<Point>& unitPoints, const Parameters& unit) {
-    const std::size_t n = unitPoints.size();
     const auto p = static_cast<std::size_t>(fit.freeParameters);
-    gsl_matrix* J = gsl_matrix_alloc(n, p);
+    gsl_matrix* J = jacobianAt(unitPoints, fit.fixed, unit);
     gsl_matrix* covar = gsl_matrix_alloc(p, p);
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto g = modelGradient(unit, unitPoints[i].t);
-        for (std::size_t j = 0, k = 0; j < 3; ++j) {
-            if (!fit.fixed[j]) {
-                gsl_matrix_set(J, i, k++, g[j]);
-            }
-        }
-    }
     const double s2 = sumOfSquares(unitPoints, unit) / fit.degreesOfFreedom;
     const bool computed = gsl_multifit_nlinear_covar(J, 0.0, covar) == GSL_SUCCESS;
     fit.illDetermined = !computed || scaledGramDeterminant(J) < 1e-12;
@@ -611,55 +624,22 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
     return fit;
 }
 
-} // namespace
-
-Fit LeastSquares::fitFrom(const std::vector<Point>& points, const Fixed& fixed,
-                          const Parameters& start) {
-    Fit fit = frame(points, fixed, start);
-    if (fit.status != Status::Ok) {
-        return fit;
-    }
-    const Scale scale(points);
-    const auto unitPoints = scale.toUnit(points);
-    const Parameters unitStart = scale.toUnit(start);
-    if (fit.freeParameters == 0) {
-        return conclude(fit, {Run{Outcome::Converged, unitStart, 0.0, 0}}, points, unitPoints,
-                        scale);
-    }
-    return conclude(fit, {runFrom(*workspace_, unitPoints, fixed, unitStart, nullptr)}, points,
-                    unitPoints, scale);
-}
-
-Fit LeastSquares::bestFit(const std::vector<Point>& points, const Fixed& fixed,
-                          const Parameters& current) {
-    Fit fit = frame(points, fixed, current);
-    if (fit.status != Status::Ok) {
-        return fit;
-    }
-    const Scale scale(points);
-    const auto unitPoints = scale.toUnit(points);
-    const Parameters held = scale.toUnit(current);
-    if (fit.freeParameters == 0) {
-        return conclude(fit, {Run{Outcome::Converged, held, 0.0, 0}}, points, unitPoints, scale);
-    }
-    // The model-aware start is usually near the optimum; where it is, the
-    // run from the window's parameters joins it within a few iterations.
+// The runs behind the optimum: from the automatic start, then from the
+// window's parameters until it joins the first optimum, and from five more
+// starts around the automatic one only when neither converged.
+std::vector<Run> runsFrom(detail::Workspace& w, const std::vector<Point>& unitPoints,
+                          const Fixed& fixed, const Parameters& held) {
     const Parameters start = unitAutomaticStart(unitPoints, fixed, held);
     std::vector<Run> runs;
     runs.reserve(7);
-    runs.push_back(runFrom(*workspace_, unitPoints, fixed, start, nullptr));
+    runs.push_back(runFrom(w, unitPoints, fixed, start, nullptr));
     const bool found = runs[0].outcome == Outcome::Converged;
-    runs.push_back(
-        runFrom(*workspace_, unitPoints, fixed, held, found ? &runs[0].parameters : nullptr));
+    runs.push_back(runFrom(w, unitPoints, fixed, held, found ? &runs[0].parameters : nullptr));
     if (runs[1].outcome == Outcome::Joined) {
         runs.pop_back();
     }
-    const auto anyConverged = [&runs] {
-        return std::any_of(runs.begin(), runs.end(),
-                           [](const Run& r) { return r.outcome == Outcome::Converged; });
-    };
-    if (!anyConverged()) {
-        // Neither converged: look around the model-aware start.
+    if (std::none_of(runs.begin(), runs.end(),
+                     [](const Run& r) { return r.outcome == Outcome::Converged; })) {
         const double factors[][2] = {{2.0, 1.0}, {1.0, 0.5}, {1.0, 2.0}, {0.8, 1.0}, {4.0, 0.5}};
         for (const auto& factor : factors) {
             Parameters p = start;
@@ -668,10 +648,40 @@ Fit LeastSquares::bestFit(const std::vector<Point>& points, const Fixed& fixed,
                     p[j] *= factor[j];
                 }
             }
-            runs.push_back(runFrom(*workspace_, unitPoints, fixed, p, nullptr));
+            runs.push_back(runFrom(w, unitPoints, fixed, p, nullptr));
         }
     }
-    return conclude(fit, runs, points, unitPoints, scale);
+    return runs;
+}
+
+// The frame, the fit's units, the runs and what they come to; runs(unit
+// points, start in the fit's units) makes the runs.
+template <typename MakeRuns>
+Fit solved(const std::vector<Point>& points, const Fixed& fixed, const Parameters& start,
+           MakeRuns runs) {
+    Fit fit = frame(points, fixed, start);
+    if (fit.status != Status::Ok) {
+        return fit;
+    }
+    const Scale scale(points);
+    const auto unitPoints = scale.toUnit(points);
+    return conclude(fit, runs(unitPoints, scale.toUnit(start)), points, unitPoints, scale);
+}
+
+} // namespace
+
+Fit LeastSquares::fitFrom(const std::vector<Point>& points, const Fixed& fixed,
+                          const Parameters& start) {
+    return solved(points, fixed, start, [&](const auto& unitPoints, const Parameters& unitStart) {
+        return std::vector<Run>{runFrom(*workspace_, unitPoints, fixed, unitStart, nullptr)};
+    });
+}
+
+Fit LeastSquares::bestFit(const std::vector<Point>& points, const Fixed& fixed,
+                          const Parameters& current) {
+    return solved(points, fixed, current, [&](const auto& unitPoints, const Parameters& held) {
+        return runsFrom(*workspace_, unitPoints, fixed, held);
+    });
 }
 
 } // namespace gompertz::fit

@@ -56,6 +56,12 @@ QString number(double value, int digits) {
     return QString::fromStdString(formatNumber(value, digits));
 }
 
+// A number for a CSV file: the decimal comma, or the point.
+QString csvNumber(double value, bool decimalComma) {
+    QString text = number(value, 15);
+    return decimalComma ? text : text.replace(',', '.');
+}
+
 QString optionalNumber(const std::optional<double>& value, int digits) {
     return value ? number(*value, digits) : QString();
 }
@@ -435,10 +441,7 @@ QString AnalysisWindow::resultsText() const {
 }
 
 QStringList AnalysisWindow::summaryLines(QChar separator, bool decimalComma) const {
-    const auto num = [decimalComma](double v) {
-        QString text = number(v, 15);
-        return decimalComma ? text : text.replace(',', '.');
-    };
+    const auto num = [decimalComma](double v) { return csvNumber(v, decimalComma); };
     const auto r2 = fit::rSquared(*fit_, points_);
     QStringList lines = {QStringLiteral("n") + separator + QString::number(fit_->points),
                          QStringLiteral("gl") + separator + QString::number(fit_->degreesOfFreedom),
@@ -460,10 +463,7 @@ void AnalysisWindow::copiar_Click() {
 }
 
 QString AnalysisWindow::csvText(QChar separator, bool decimalComma) const {
-    const auto num = [decimalComma](double v) {
-        QString text = number(v, 15);
-        return decimalComma ? text : text.replace(',', '.');
-    };
+    const auto num = [decimalComma](double v) { return csvNumber(v, decimalComma); };
     const fit::Parameters p = shownParameters();
     QStringList lines = {QStringList{"t", "y", "ajustado", "residuo"}.join(separator)};
     for (const fit::Point& point : points_) {

@@ -64,6 +64,7 @@ class Form1 : public QMainWindow, private data::CellTable {
     // The cells' texts, t then the value of each row.
     using TableTexts = std::array<std::string, 2 * data::kRows>;
     TableTexts tableTexts() const;
+    void setTableTexts(const TableTexts& texts);
     // Rows with text that the file last saved or loaded does not hold.
     bool hasUnsavedRows() const;
 
@@ -109,7 +110,10 @@ class Form1 : public QMainWindow, private data::CellTable {
     void recordStep(const fit::Parameters& before, const QString& text, int mergeId);
     // One undo step for rows written into the table by a menu or a paste.
     void recordTableChange(const TableTexts& before, const QString& text);
-    void setTableTexts(const TableTexts& texts);
+    // Fills the table from the file at path by fill(), once rows not saved
+    // may go (the user is asked), as one undo step named by the action.
+    void replaceTable(const QString& action, const QString& path,
+                      const std::function<bool()>& fill);
     // Before rows not saved are replaced or closed: asks whether to save
     // them; false when the user cancels or the save fails.
     bool mayDropUnsavedRows(const QString& question);

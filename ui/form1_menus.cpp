@@ -17,7 +17,6 @@
 #include <QUndoStack>
 
 #include <algorithm>
-#include <functional>
 
 namespace gompertz::ui {
 namespace {
@@ -59,23 +58,22 @@ class ParameterCommand : public QUndoCommand {
 // once they are written, like a change of the parameters.
 class TableCommand : public QUndoCommand {
   public:
-    TableCommand(const Form1::TableTexts& before, const Form1::TableTexts& after,
-                 const QString& text, std::function<void(const Form1::TableTexts&)> write)
-        : QUndoCommand(text), before_(before), after_(after), write_(std::move(write)) {}
+    TableCommand(Form1& form, const Form1::TableTexts& before, const QString& text)
+        : QUndoCommand(text), form_(form), before_(before), after_(form.tableTexts()) {}
 
-    void undo() override { write_(before_); }
+    void undo() override { form_.setTableTexts(before_); }
     void redo() override {
         if (!pushed_) {
             pushed_ = true;
             return;
         }
-        write_(after_);
+        form_.setTableTexts(after_);
     }
 
   private:
+    Form1& form_;
     Form1::TableTexts before_;
     Form1::TableTexts after_;
-    std::function<void(const Form1::TableTexts&)> write_;
     bool pushed_ = false;
 };
 
@@ -112,8 +110,7 @@ void Form1::recordStep(const fit::Parameters& before, const QString& text, int m
 
 void Form1::recordTableChange(const TableTexts& before, const QString& text) {
     if (tableTexts() != before) {
-        undo_->push(new TableCommand(before, tableTexts(), text,
-                                     [this](const TableTexts& texts) { setTableTexts(texts); }));
+        undo_->push(new TableCommand(*this, before, text));
     }
 }
 
@@ -174,20 +171,24 @@ void Form1::setFileChooser(std::unique_ptr<FileChooser> chooser) {
 const QStringList kDataFilters = {QStringLiteral("Datos de Gompertz (*.txt)"),
                                   QStringLiteral("Todos los archivos (*)")};
 
-const QString kReplaceQuestion = QStringLiteral(
-    "Hay filas de la tabla sin guardar que %1 va a reemplazar. ¿Quiere guardarlas antes en %2?");
-
-void Form1::abrir() {
-    const QString path = files_->openFileName(this, QStringLiteral("Abrir datos"), kDataFilters);
-    const QString current = QString::fromStdString(data::fileNameOf(currentFile_));
-    if (path.isEmpty() ||
-        !mayDropUnsavedRows(kReplaceQuestion.arg(QStringLiteral("«Abrir»"), current))) {
+void Form1::replaceTable(const QString& action, const QString& path,
+                         const std::function<bool()>& fill) {
+    const QString question =
+        QStringLiteral("Hay filas de la tabla sin guardar que «%1» va a "
+                       "reemplazar. ¿Quiere guardarlas antes en %2?")
+            .arg(action, QString::fromStdString(data::fileNameOf(currentFile_)));
+    if (path.isEmpty() || !mayDropUnsavedRows(question)) {
         return;
     }
     const TableTexts before = tableTexts();
-    if (loadFrom(path.toStdString())) {
-        recordTableChange(before, QStringLiteral("abrir %1").arg(QFileInfo(path).fileName()));
+    if (fill()) {
+        recordTableChange(before, action.toLower() + ' ' + QFileInfo(path).fileName());
     }
+}
+
+void Form1::abrir() {
+    const QString path = files_->openFileName(this, QStringLiteral("Abrir datos"), kDataFilters);
+    replaceTable(QStringLiteral("Abrir"), path, [&] { return loadFrom(path.toStdString()); });
 }
 
 void Form1::guardarComo() {
@@ -205,17 +206,13 @@ void Form1::importar() {
         files_->openFileName(this, QStringLiteral("Importar columnas"),
                              {QStringLiteral("Columnas de datos (*.csv *.tsv *.txt *.dat)"),
                               QStringLiteral("Todos los archivos (*)")});
-    const QString current = QString::fromStdString(data::fileNameOf(currentFile_));
-    if (path.isEmpty() ||
-        !mayDropUnsavedRows(kReplaceQuestion.arg(QStringLiteral("«Importar»"), current))) {
-        return;
-    }
-    const TableTexts before = tableTexts();
-    if (const auto problem = data::importColumns(*this, path.toStdString())) {
-        showMessage(QString::fromStdString(*problem));
-        return;
-    }
-    recordTableChange(before, QStringLiteral("importar %1").arg(QFileInfo(path).fileName()));
+    replaceTable(QStringLiteral("Importar"), path, [&] {
+        const auto problem = data::importColumns(*this, path.toStdString());
+        if (problem) {
+            showMessage(QString::fromStdString(*problem));
+        }
+        return !problem;
+    });
 }
 
 // Rows copied from a spreadsheet fill the table from this cell down; a
