@@ -5,9 +5,16 @@
 #include "model/errors.h"
 #include "model/number_text.h"
 
+#include <QChar>
+#include <QList>
+#include <QString>
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
+#include <limits>
+#include <utility>
 
 namespace gompertz::data {
 namespace {
@@ -133,10 +140,8 @@ std::optional<std::vector<Field>> fields(std::string_view line, char separator) 
     return out;
 }
 
-// The separator, from the first lines: ";", then a tab, then blanks or ","
-// ("1,5 2,5" is two fields with decimal commas; "1, 2" is two fields
-// separated by the comma). The clipboard separates by a tab or ";" only.
-char separatorOf(std::string_view text, ColumnSource source) {
+// The lines that hold more than blanks, as many as are ever read.
+std::vector<std::string_view> firstLines(std::string_view text) {
     std::vector<std::string_view> lines;
     LineReader reader(text);
     while (lines.size() < kMaxRecords && !reader.atEnd()) {
@@ -145,13 +150,18 @@ char separatorOf(std::string_view text, ColumnSource source) {
             lines.push_back(line);
         }
     }
+    return lines;
+}
+
+// A file's separator, from its first lines: ";", then a tab, then blanks or
+// "," ("1,5 2,5" is two fields with decimal commas; "1, 2" is two fields
+// separated by the comma).
+char fileSeparatorOf(std::string_view text) {
+    const std::vector<std::string_view> lines = firstLines(text);
     const auto any = [&lines](char ch) {
         return std::any_of(lines.begin(), lines.end(),
                            [ch](std::string_view l) { return hasOutsideQuotes(l, ch); });
     };
-    if (source == ColumnSource::Clipboard) {
-        return any('\t') ? '\t' : ';';
-    }
     if (any(';')) {
         return ';';
     }
@@ -168,19 +178,164 @@ char separatorOf(std::string_view text, ColumnSource source) {
     return any(',') ? ',' : kBlanks;
 }
 
-std::optional<double> number(std::string_view field, bool decimalComma) {
-    std::string text(trimmed(field, true));
-    if (!decimalComma) {
-        if (text.find(',') != std::string::npos) {
-            return std::nullopt;
+bool isDigit(char ch) {
+    return ch >= '0' && ch <= '9';
+}
+
+std::string codeName(char32_t code) {
+    char name[16];
+    std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(code));
+    return name;
+}
+
+// Characters a message would not show: controls, format characters (the
+// zero-width ones, the direction marks) and line or paragraph separators.
+bool isInvisible(char32_t code) {
+    switch (QChar::category(code)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The text as a message shows it: C0 controls as their pictures (␀, ␉),
+// other invisible characters as [U+0085], a byte that is not UTF-8 as
+// U+FFFD; at most `limit` characters, "…" marking a cut.
+std::string visible(std::string_view text, std::size_t limit = std::string_view::npos) {
+    QString out;
+    std::size_t count = 0;
+    for (const char32_t code : QString::fromUtf8(text.data(), std::ssize(text)).toUcs4()) {
+        if (count++ == limit) {
+            out += QStringLiteral("…");
+            break;
         }
-        std::replace(text.begin(), text.end(), '.', ','); // the window reads the comma
+        if (code < 0x20 || code == 0x7F) {
+            out += QChar(code == 0x7F ? 0x2421 : 0x2400 + code);
+        } else if (isInvisible(code)) {
+            out += QString::fromStdString("[" + codeName(code) + "]");
+        } else {
+            out += QString::fromUcs4(&code, 1);
+        }
     }
+    return out.toStdString();
+}
+
+// The first control or invisible character of a field, a tab aside.
+std::optional<char32_t> firstInvisible(std::string_view text) {
+    for (const char32_t code : QString::fromUtf8(text.data(), std::ssize(text)).toUcs4()) {
+        if (code != '\t' && isInvisible(code)) {
+            return code;
+        }
+    }
+    return std::nullopt;
+}
+
+enum class Mark { None, Point, Comma };
+
+char charOf(Mark mark) {
+    return mark == Mark::Point ? '.' : ',';
+}
+
+Mark otherThan(Mark mark) {
+    return mark == Mark::Point ? Mark::Comma : Mark::Point;
+}
+
+// A field read as a number on its own: both marks make the last one decimal
+// and the other grouping; a repeated mark groups; a single mark is decimal.
+struct Reading {
+    enum Kind { Number, NotNumber, BadGrouping } kind = NotNumber;
+    double value = 0.0;
+    Mark decimal = Mark::None;  // the decimal mark the field holds
+    Mark grouping = Mark::None; // the grouping mark the field holds
+
+    // The decimal mark the field implies for the whole text, if any.
+    Mark vote() const {
+        return decimal != Mark::None    ? decimal
+               : grouping != Mark::None ? otherThan(grouping)
+                                        : Mark::None;
+    }
+    std::string usage() const {
+        if (decimal != Mark::None) {
+            return decimal == Mark::Comma ? "usa la coma decimal" : "usa el punto decimal";
+        }
+        return grouping == Mark::Comma ? "usa la coma de miles" : "usa el punto de miles";
+    }
+};
+
+Reading readNumber(std::string_view field) {
+    const std::string_view text = trimmed(field, true);
+    Reading out;
+    std::size_t pos = 0;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        ++pos;
+    }
+    const std::string_view sign = text.substr(0, pos);
+    const std::size_t start = pos;
+    while (pos < text.size() && (isDigit(text[pos]) || text[pos] == '.' || text[pos] == ',')) {
+        ++pos;
+    }
+    const std::string_view mantissa = text.substr(start, pos - start);
+    const std::string_view exponent = text.substr(pos);
+    bool exponentOk = exponent.empty();
+    if (!exponent.empty() && (exponent[0] == 'e' || exponent[0] == 'E')) {
+        const std::size_t digits =
+            exponent.size() > 1 && (exponent[1] == '+' || exponent[1] == '-') ? 2 : 1;
+        exponentOk = digits < exponent.size() &&
+                     std::all_of(exponent.begin() + digits, exponent.end(), isDigit);
+    }
+    if (!exponentOk || std::none_of(mantissa.begin(), mantissa.end(), isDigit)) {
+        return out;
+    }
+    const auto points = std::count(mantissa.begin(), mantissa.end(), '.');
+    const auto commas = std::count(mantissa.begin(), mantissa.end(), ',');
+    if (points > 0 && commas > 0) {
+        out.decimal = mantissa[mantissa.find_last_of(".,")] == '.' ? Mark::Point : Mark::Comma;
+        out.grouping = otherThan(out.decimal);
+        if ((out.decimal == Mark::Point ? points : commas) > 1) {
+            return out; // two decimal marks
+        }
+    } else if (points + commas > 1) {
+        out.grouping = points > 0 ? Mark::Point : Mark::Comma;
+    } else if (points + commas == 1) {
+        out.decimal = points > 0 ? Mark::Point : Mark::Comma;
+    }
+    const std::size_t decimalAt =
+        out.decimal == Mark::None ? std::string_view::npos : mantissa.find(charOf(out.decimal));
+    const std::string_view whole = mantissa.substr(0, decimalAt);
+    std::string form(sign);
+    if (out.grouping == Mark::None) {
+        form += whole;
+    } else {
+        // One to three digits, then groups of exactly three.
+        for (std::size_t from = 0;;) {
+            const std::size_t at = whole.find(charOf(out.grouping), from);
+            const std::size_t length = (at == std::string_view::npos ? whole.size() : at) - from;
+            if (from == 0 ? length < 1 || length > 3 : length != 3) {
+                out.kind = Reading::BadGrouping;
+                return out;
+            }
+            form += whole.substr(from, length);
+            if (at == std::string_view::npos) {
+                break;
+            }
+            from = at + 1;
+        }
+    }
+    if (decimalAt != std::string_view::npos) {
+        form += ',';
+        form += mantissa.substr(decimalAt + 1);
+    }
+    form += exponent;
     try {
-        return parseNumber(text);
+        out.value = parseNumber(form); // no point is left: the window's decimal comma
+        out.kind = Reading::Number;
     } catch (const RuntimeError&) {
-        return std::nullopt;
     }
+    return out;
 }
 
 std::string atLine(int line, const std::string& what) {
@@ -188,7 +343,7 @@ std::string atLine(int line, const std::string& what) {
 }
 
 std::string quoted(std::string_view field) {
-    return "«" + std::string(field.substr(0, 40)) + "»";
+    return "«" + visible(field, 40) + "»";
 }
 
 struct Record {
@@ -196,19 +351,31 @@ struct Record {
     std::vector<Field> fields;
 };
 
+// A refusal and the line it names; past the last line when it names none.
+struct Problem {
+    int line = 0;
+    std::string message;
+};
+
+constexpr int kPastTheEnd = std::numeric_limits<int>::max();
+
+Problem problemAt(int line, const std::string& what) {
+    return {line, atLine(line, what)};
+}
+
 // The lines that hold a field, at most kMaxRecords of them; lines that are
 // empty or hold only empty fields are skipped like blank lines.
-std::variant<std::vector<Record>, std::string> records(std::string_view text, char separator) {
+std::variant<std::vector<Record>, Problem> records(std::string_view text, char separator) {
     std::vector<Record> out;
     LineReader reader(text);
     while (out.size() < kMaxRecords && !reader.atEnd()) {
         const std::string_view line = reader.next();
         if (line.size() > kMaxLineLength) {
-            return atLine(reader.number(), "la línea es demasiado larga");
+            return problemAt(reader.number(), "la línea es demasiado larga");
         }
         auto split = fields(line, separator);
         if (!split) {
-            return atLine(reader.number(), "falta la comilla que cierra un campo");
+            return problemAt(reader.number(), "falta la comilla que cierra un campo");
         }
         if (!split->empty()) {
             out.push_back({reader.number(), std::move(*split)});
@@ -220,23 +387,204 @@ std::variant<std::vector<Record>, std::string> records(std::string_view text, ch
 // A header is a first line none of whose fields reads as a number.
 bool isHeader(const Record& record) {
     return std::none_of(record.fields.begin(), record.fields.end(), [](const Field& f) {
-        return number(f.text, true) || number(f.text, false);
+        return readNumber(f.text).kind != Reading::NotNumber;
     });
+}
+
+// The rows of a text split by one separator, and where a comma first groups
+// digits (a clipboard text read either way is refused there).
+struct Outcome {
+    std::variant<ColumnRows, Problem> result;
+    int commaGroupingLine = 0; // 0 when no comma groups digits
+    std::string commaGroupingField;
+};
+
+Outcome readText(std::string_view text, char separator, ColumnSource source) {
+    auto found = records(text, separator);
+    Outcome out;
+    if (const auto* problem = std::get_if<Problem>(&found)) {
+        out.result = *problem;
+        return out;
+    }
+    auto& lines = std::get<std::vector<Record>>(found);
+    if (!lines.empty() && isHeader(lines.front())) {
+        lines.erase(lines.begin()); // a header of column names
+    }
+    struct Vote {
+        int line = 0;
+        std::string field;
+        Reading reading;
+    };
+    std::optional<Vote> first; // the first field that implies a decimal mark
+    const bool file = source == ColumnSource::File;
+    std::size_t width = file ? 2 : 0;
+    ColumnRows rows;
+    for (const Record& record : lines) {
+        const auto refuse = [&](const std::string& what) {
+            out.result = problemAt(record.line, what);
+            return out;
+        };
+        if (rows.size() == static_cast<std::size_t>(kRows)) {
+            return refuse("hay más de 20 filas de datos");
+        }
+        std::vector<double> values;
+        for (const Field& field : record.fields) {
+            if (trimmed(field.text, true).empty()) {
+                return refuse(file ? "se esperan dos números: t y el valor" : "falta un valor");
+            }
+            if (const auto code = firstInvisible(field.text)) {
+                return refuse(
+                    quoted(field.text) + " contiene un carácter " +
+                    (QChar::category(*code) == QChar::Other_Control ? "de control" : "invisible") +
+                    " (" + codeName(*code) + ")");
+            }
+            const Reading reading = readNumber(field.text);
+            if (reading.kind == Reading::NotNumber) {
+                return refuse(quoted(field.text) + " no es un número");
+            }
+            if (reading.kind == Reading::BadGrouping) {
+                return refuse(quoted(field.text) + " no es un número: " +
+                              (reading.grouping == Mark::Point ? "los puntos" : "las comas") +
+                              " de miles separan grupos de tres cifras, solo en la parte entera");
+            }
+            if (reading.vote() != Mark::None && !first) {
+                first = Vote{record.line, field.text, reading};
+            } else if (reading.vote() != Mark::None && reading.vote() != first->reading.vote()) {
+                const std::string where =
+                    first->line == record.line
+                        ? ", en la misma línea, "
+                        : ", en la línea " + std::to_string(first->line) + ", ";
+                return refuse(quoted(field.text) + " " + reading.usage() + ", pero " +
+                              quoted(first->field) + where + first->reading.usage());
+            }
+            if (reading.grouping == Mark::Comma && out.commaGroupingLine == 0) {
+                out.commaGroupingLine = record.line;
+                out.commaGroupingField = field.text;
+            }
+            values.push_back(reading.value);
+        }
+        if (width == 0) {
+            width = std::clamp<std::size_t>(values.size(), 1, 2);
+        }
+        if (values.size() != width) {
+            return refuse(file ? "se esperan dos números: t y el valor"
+                               : "las filas no tienen las mismas columnas");
+        }
+        rows.push_back(std::move(values));
+    }
+    if (rows.empty()) {
+        out.result = Problem{kPastTheEnd, "no hay filas de datos"};
+    } else {
+        out.result = std::move(rows);
+    }
+    return out;
+}
+
+bool succeeded(const Outcome& outcome) {
+    return std::holds_alternative<ColumnRows>(outcome.result);
+}
+
+// The clipboard's text, and whether commas separate its fields.
+struct ClipboardReading {
+    std::variant<ColumnRows, Problem> result;
+    bool byComma = false;
+};
+
+// A tab, else ";", separates pasted fields; failing both, a comma does where
+// it cannot be a decimal comma: the lines do not read whole ("1,2.5",
+// "1, 2"), or a line with quotes has a comma outside them. Text that reads
+// whole with only decimal commas ("1,5") is one column; text that reads both
+// ways, with a comma grouping digits in one of them ("1,234.5"), is refused.
+ClipboardReading readClipboard(std::string_view text) {
+    const std::vector<std::string_view> lines = firstLines(text);
+    const auto any = [&lines](char ch) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [ch](std::string_view l) { return hasOutsideQuotes(l, ch); });
+    };
+    if (any('\t') || any(';') || !any(',')) {
+        return {readText(text, any('\t') ? '\t' : ';', ColumnSource::Clipboard).result};
+    }
+    Outcome byComma = readText(text, ',', ColumnSource::Clipboard);
+    if (std::any_of(lines.begin(), lines.end(), [](std::string_view l) {
+            return l.find('"') != std::string_view::npos && hasOutsideQuotes(l, ',');
+        })) {
+        return {std::move(byComma.result), true};
+    }
+    Outcome whole = readText(text, ';', ColumnSource::Clipboard); // no ';': one field a line
+    if (succeeded(whole) && (whole.commaGroupingLine == 0 || !succeeded(byComma))) {
+        return {std::move(whole.result)};
+    }
+    if (succeeded(whole)) {
+        return {problemAt(whole.commaGroupingLine,
+                          quoted(whole.commaGroupingField) +
+                              " puede ser un número con coma de miles o dos columnas separadas "
+                              "por una coma; copie los números sin separador de miles o separe "
+                              "las columnas con un tabulador"),
+                true};
+    }
+    if (succeeded(byComma)) {
+        return {std::move(byComma.result), true};
+    }
+    // Neither reads: the one that reads further names the line at fault.
+    const Problem& wholeProblem = std::get<Problem>(whole.result);
+    const Problem& commaProblem = std::get<Problem>(byComma.result);
+    return {commaProblem.line > wholeProblem.line ? commaProblem : wholeProblem};
+}
+
+// A text with NUL bytes in the pattern of UTF-16 or UTF-32 ASCII: the
+// encoding, to be named rather than its bytes read as fields.
+std::optional<std::string> wideEncodingOf(std::string_view text) {
+    if (text.find('\0') == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view sample = text.substr(0, 4096);
+    std::array<double, 4> zeros{}, counts{};
+    for (std::size_t i = 0; i < sample.size(); ++i) {
+        counts[i % 4] += 1;
+        zeros[i % 4] += sample[i] == '\0' ? 1 : 0;
+    }
+    const auto share = [&](std::initializer_list<int> residues) {
+        double z = 0, n = 0;
+        for (const int r : residues) {
+            z += zeros[r];
+            n += counts[r];
+        }
+        return n > 0 ? z / n : 0.0;
+    };
+    const bool utf32 = sample.size() >= 8 && ((share({1, 2, 3}) >= 0.9 && share({0}) < 0.5) ||
+                                              (share({0, 1, 2}) >= 0.9 && share({3}) < 0.5));
+    if (utf32) {
+        return "UTF-32";
+    }
+    const bool utf16 = sample.size() >= 4 && ((share({1, 3}) >= 0.75 && share({0, 2}) < 0.25) ||
+                                              (share({0, 2}) >= 0.75 && share({1, 3}) < 0.25));
+    if (utf16) {
+        return "UTF-16";
+    }
+    return std::nullopt;
 }
 
 } // namespace
 
 std::string textOf(std::string_view bytes) {
-    const auto decoded = [&](QStringDecoder::Encoding encoding) {
+    const auto decoded = [&](QStringDecoder::Encoding encoding, std::size_t mark) {
         QStringDecoder decoder(encoding);
-        const QString text = decoder.decode(QByteArrayView(bytes.data(), bytes.size()).sliced(2));
+        const QString text =
+            decoder.decode(QByteArrayView(bytes.data(), bytes.size()).sliced(mark));
         return text.toStdString();
     };
+    using namespace std::string_view_literals;
+    if (bytes.starts_with("\xFF\xFE\0\0"sv)) { // before UTF-16's mark, which it starts with
+        return decoded(QStringDecoder::Utf32LE, 4);
+    }
+    if (bytes.starts_with("\0\0\xFE\xFF"sv)) {
+        return decoded(QStringDecoder::Utf32BE, 4);
+    }
     if (bytes.starts_with("\xFF\xFE")) {
-        return decoded(QStringDecoder::Utf16LE);
+        return decoded(QStringDecoder::Utf16LE, 2);
     }
     if (bytes.starts_with("\xFE\xFF")) {
-        return decoded(QStringDecoder::Utf16BE);
+        return decoded(QStringDecoder::Utf16BE, 2);
     }
     if (bytes.starts_with("\xEF\xBB\xBF")) {
         bytes.remove_prefix(3);
@@ -248,53 +596,18 @@ std::variant<ColumnRows, std::string> parseColumns(std::string_view text, Column
     if (text.starts_with("\xEF\xBB\xBF")) {
         text.remove_prefix(3);
     }
-    const char separator = separatorOf(text, source);
-    auto found = records(text, separator);
-    if (const auto* problem = std::get_if<std::string>(&found)) {
-        return *problem;
-    }
-    auto& lines = std::get<std::vector<Record>>(found);
-    if (!lines.empty() && isHeader(lines.front())) {
-        lines.erase(lines.begin()); // a header of column names
-    }
-    bool decimalComma = false;
-    for (const Record& record : lines) {
-        for (const Field& field : record.fields) {
-            decimalComma = decimalComma || field.text.find(',') != std::string::npos;
-        }
-    }
     const bool file = source == ColumnSource::File;
-    std::size_t width = file ? 2 : 0;
-    ColumnRows rows;
-    for (const Record& record : lines) {
-        if (rows.size() == static_cast<std::size_t>(kRows)) {
-            return atLine(record.line, "hay más de 20 filas de datos");
-        }
-        std::vector<double> values;
-        for (const Field& field : record.fields) {
-            const auto value = number(field.text, decimalComma);
-            if (!value && trimmed(field.text, true).empty()) {
-                return atLine(record.line,
-                              file ? "se esperan dos números: t y el valor" : "falta un valor");
-            }
-            if (!value) {
-                return atLine(record.line, quoted(field.text) + " no es un número");
-            }
-            values.push_back(*value);
-        }
-        if (width == 0) {
-            width = std::clamp<std::size_t>(values.size(), 1, 2);
-        }
-        if (values.size() != width) {
-            return atLine(record.line, file ? "se esperan dos números: t y el valor"
-                                            : "las filas no tienen las mismas columnas");
-        }
-        rows.push_back(std::move(values));
+    if (const auto encoding = wideEncodingOf(text)) {
+        return (file ? "el archivo parece estar en " : "el texto copiado parece estar en ") +
+               *encoding + " sin marca de orden de bytes; " +
+               (file ? "guárdelo como UTF-8" : "cópielo como texto UTF-8");
     }
-    if (rows.empty()) {
-        return std::string("no hay filas de datos");
+    auto result =
+        file ? readText(text, fileSeparatorOf(text), source).result : readClipboard(text).result;
+    if (auto* problem = std::get_if<Problem>(&result)) {
+        return std::move(problem->message);
     }
-    return rows;
+    return std::get<ColumnRows>(std::move(result));
 }
 
 bool spansSeveralCells(std::string_view text) {
@@ -306,15 +619,16 @@ bool spansSeveralCells(std::string_view text) {
     while (filled < 2 && !reader.atEnd()) {
         filled += trimmed(reader.next(), true).empty() ? 0 : 1;
     }
-    return filled > 1;
+    // One line: several cells where its commas separate fields, or may.
+    return filled > 1 || readClipboard(text).byComma;
 }
 
 std::optional<std::string> importColumns(CellTable& table, const std::string& path) {
     const FileBytes file = readBounded(path);
     if (file.error) {
-        return file.error;
+        return visible(*file.error); // a file's name may hold a control character
     }
-    const std::string name = fileNameOf(path);
+    const std::string name = visible(fileNameOf(path));
     const auto parsed = parseColumns(textOf(file.bytes), ColumnSource::File);
     if (const auto* problem = std::get_if<std::string>(&parsed)) {
         return "No se puede importar " + name + ": " + *problem + ". La tabla no se ha modificado.";

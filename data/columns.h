@@ -12,15 +12,22 @@ namespace gompertz::data {
 
 // Columns of numbers as spreadsheets and instruments write them.
 //
-// Fields are separated by ";", a tab, "," or blanks (for the clipboard only
-// by a tab or ";"), and may be quoted as RFC 4180 quotes them. The decimal
-// mark is read from the whole text: the comma when any field holds one
-// (points are then grouping marks, as in the window), the point otherwise;
-// so always the point when "," separates unquoted fields. A UTF-8 mark is
-// skipped. A first line none of whose fields reads as a number is a header
-// and is skipped; lines that are empty or hold only empty fields are
-// ignored, and so are empty fields at the end of a row. Nothing past the
-// 22nd such line is read, and a line longer than a cell takes is refused.
+// A file's fields are separated by ";", else a tab, else blanks or ",";
+// pasted fields by a tab, else ";", else by "," where the comma cannot be a
+// decimal mark of the text (see pasteColumns). Fields may be quoted as RFC
+// 4180 quotes them. One decimal mark serves the whole text, and each field
+// that holds a mark tells it: with both marks the last is decimal and the
+// other groups ("1,234.5", "1.234,5"); a repeated mark groups ("1.234.567",
+// so the comma is decimal); a single mark is decimal ("2,5", "1,234"). A
+// field that tells another mark than an earlier one is refused, naming both,
+// and so are grouping marks outside the integer part or not every three
+// digits. A UTF-8 mark is skipped; NUL bytes in the pattern of UTF-16 or
+// UTF-32 are refused as such. A first line none of whose fields reads as a
+// number is a header and is skipped; lines that are empty or hold only empty
+// fields are ignored, and so are empty fields at the end of a row. Nothing
+// past the 22nd such line is read, and a line longer than a cell takes is
+// refused. Messages show control and invisible characters as visible
+// symbols ("␀", "[U+200B]") and quote at most 40 characters of a field.
 enum class ColumnSource {
     File,      // two columns, t then the value
     Clipboard, // one or two columns, the same in every line
@@ -31,11 +38,12 @@ using ColumnRows = std::vector<std::vector<double>>;
 // The rows' numbers, or a message in Spanish naming the line at fault.
 std::variant<ColumnRows, std::string> parseColumns(std::string_view text, ColumnSource source);
 
-// The text of a file's bytes: UTF-16 (little or big endian) with its mark
-// converted to UTF-8, a UTF-8 mark dropped, anything else as it is.
+// The text of a file's bytes: UTF-16 or UTF-32 (little or big endian) with
+// its mark converted to UTF-8, a UTF-8 mark dropped, anything else as it is.
 std::string textOf(std::string_view bytes);
 
-// Whether pasted text spans several cells: several lines, or a tab or ";".
+// Whether pasted text spans several cells: several lines, a tab or ";", or
+// a line whose commas separate fields or may ("1,2.5", "1,234.5"; not "2,5").
 bool spansSeveralCells(std::string_view text);
 
 // Reads a file of two columns (bounded as the data file is) and writes its
@@ -45,8 +53,12 @@ bool spansSeveralCells(std::string_view text);
 std::optional<std::string> importColumns(CellTable& table, const std::string& path);
 
 // Writes pasted rows from `row` down: two columns into t and the value, one
-// into `column`. Refused, with a message and nothing changed, when the text
-// is over kMaxFileBytes, is not numbers or would run past the last row.
+// into `column`. Commas separate the fields of a text without a tab or ";"
+// when its lines do not read whole ("1,2.5", "1, 2") or a line with quotes
+// has a comma outside them; lines that read whole with decimal commas
+// ("1,5") are one column, and a text read either way with a grouping comma
+// ("1,234.5") is refused. Refused, with a message and nothing changed, when the text is
+// over kMaxFileBytes, is not numbers or would run past the last row.
 std::optional<std::string> pasteColumns(CellTable& table, int row, Column column,
                                         std::string_view text);
 

@@ -1,10 +1,15 @@
 // The columns that import and paste read: parsing never crashes, gives at
 // most 20 rows of one or two finite numbers whose written form reads back,
-// and a refused paste leaves the table as it was.
+// a refusal's message is well-formed UTF-8 with no control or invisible
+// character in it, and a refused paste leaves the table as it was.
 #include "checked_table.h"
 #include "data/columns.h"
 #include "model/errors.h"
 #include "model/number_text.h"
+
+#include <QChar>
+#include <QList>
+#include <QString>
 
 #include <array>
 #include <cmath>
@@ -33,6 +38,18 @@ void requireReadsBack(double value) {
     require(std::fabs(back - value) <= 1e-14 * std::fabs(value) + 5e-324);
 }
 
+// A message reads as it is shown: valid UTF-8, nothing in it invisible.
+void requireShowable(const std::string& message) {
+    require(!message.empty());
+    const QString text = QString::fromUtf8(message);
+    require(text.toStdString() == message); // nothing was replaced by U+FFFD
+    for (const char32_t code : text.toUcs4()) {
+        const QChar::Category category = QChar::category(code);
+        require(category != QChar::Other_Control && category != QChar::Other_Format &&
+                category != QChar::Separator_Line && category != QChar::Separator_Paragraph);
+    }
+}
+
 void checkRows(const std::variant<ColumnRows, std::string>& parsed, std::size_t width) {
     if (const auto* rows = std::get_if<ColumnRows>(&parsed)) {
         require(!rows->empty() && rows->size() <= static_cast<std::size_t>(kRows));
@@ -44,7 +61,7 @@ void checkRows(const std::variant<ColumnRows, std::string>& parsed, std::size_t 
             }
         }
     } else {
-        require(!std::get<std::string>(parsed).empty());
+        requireShowable(std::get<std::string>(parsed));
     }
 }
 
@@ -63,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckedTable table;
     const CheckedTable before = table;
     const Column column = data[0] & 0x80 ? Column::X : Column::Y;
-    if (pasteColumns(table, row, column, bytes)) {
+    if (const auto refused = pasteColumns(table, row, column, bytes)) {
+        requireShowable(*refused);
         require(table.x == before.x && table.y == before.y);
     } else {
         for (int i = 0; i < kRows; ++i) {

@@ -3,10 +3,12 @@
 #include "data/columns.h"
 #include "data/data_file.h"
 
+#include <QString>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 
@@ -173,11 +175,18 @@ TEST(Columns, ImportFillsTheTableOrLeavesIt) {
     for (int i = 0; i < kRows; ++i) {
         table.x[i] = table.y[i] = "7";
     }
+    // A point beside decimal commas is no grouping mark ("1.5" has a group of
+    // one digit): the marks are mixed, and that is refused naming the line.
     std::ofstream(path) << "t;y\r\n0;0,017\r\n1.5;1,2\r\n";
+    const auto mixed = importColumns(table, path);
+    ASSERT_TRUE(mixed);
+    EXPECT_EQ(mixed->rfind("No se puede importar medidas.csv: en la línea 3", 0), 0u) << *mixed;
+    EXPECT_EQ(table.x[0], "7");
+    std::ofstream(path) << "t;y\r\n0;0,017\r\n1.500,0;1,2\r\n";
     ASSERT_EQ(importColumns(table, path), std::nullopt);
     EXPECT_EQ(table.x[0], "0");
     EXPECT_EQ(table.y[0], "0,017");
-    EXPECT_EQ(table.x[1], "15"); // the point groups digits where the comma is decimal
+    EXPECT_EQ(table.x[1], "1500"); // the point groups digits where the comma is decimal
     EXPECT_EQ(table.y[2], "");
     const Table before = table;
     std::ofstream(path) << "1;2\n3;tres\n";
@@ -198,4 +207,147 @@ TEST(Columns, ImportFillsTheTableOrLeavesIt) {
     ASSERT_EQ(importColumns(table, path), std::nullopt);
     EXPECT_EQ(table.x[1], "3");
     EXPECT_EQ(table.y[1], "4");
+}
+
+namespace {
+
+// Whether text is well-formed UTF-8 holding no control character.
+bool isCleanUtf8(const std::string& text) {
+    const QString decoded = QString::fromUtf8(text);
+    return decoded.toStdString() == text && std::ranges::none_of(decoded, [](QChar ch) {
+               return ch.category() == QChar::Other_Control;
+           });
+}
+
+} // namespace
+
+TEST(Columns, OneDecimalMarkPerTextAndGroupingWhereItIsClear) {
+    using S = ColumnSource;
+    const std::vector<std::tuple<std::string, S, ColumnRows>> cases = {
+        {"1;1,234.5\n", S::File, {{1, 1234.5}}}, // both marks: the last is decimal
+        {"1\t1,234.5\n", S::File, {{1, 1234.5}}},
+        {"1,\"1,234.5\"\n", S::File, {{1, 1234.5}}},
+        {"1;1.234,5\n2;2,5\n", S::File, {{1, 1234.5}, {2, 2.5}}},
+        {"1;1.234.567\n2;0,5\n", S::File, {{1, 1234567}, {2, 0.5}}}, // a repeated mark groups
+        {"1;1,234,567\n2;0.5\n", S::File, {{1, 1234567}, {2, 0.5}}},
+        {"1;1,234\n", S::File, {{1, 1.234}}}, // a single mark is decimal, never grouping
+        {"1;1.234\n", S::File, {{1, 1.234}}},
+        {"1;-12.345,5e-1\n", S::File, {{1, -1234.55}}},
+        {"t;y\n1;1,234.5\n", S::File, {{1, 1234.5}}},
+        {"1\t1,234.5\n2\t1\n", S::Clipboard, {{1, 1234.5}, {2, 1}}},
+        {"1;1,234.5\n", S::Clipboard, {{1, 1234.5}}},
+        // Comma-separated text, as an English spreadsheet or a text file holds it.
+        {"t,y\n1,2.5\n2,3.5\n", S::Clipboard, {{1, 2.5}, {2, 3.5}}},
+        {"1, 2\n3, 4\n", S::Clipboard, {{1, 2}, {3, 4}}},
+        {"\"1\",\"2,5\"\n\"3\",\"4\"\n", S::Clipboard, {{1, 2.5}, {3, 4}}},
+        {"1,\"1,234.5\"\n", S::Clipboard, {{1, 1234.5}}},
+        {"1,234.5\n2,5\n", S::Clipboard, {{1, 234.5}, {2, 5}}}, // one column would mix marks
+        // Lone decimal commas stay one column, as Spanish users copy it.
+        {"1,5\n2,5\n", S::Clipboard, {{1.5}, {2.5}}},
+        {"1.234,5\n2,5\n", S::Clipboard, {{1234.5}, {2.5}}},
+        {"1,234\n", S::Clipboard, {{1.234}}},
+        {"1,234,567\n", S::Clipboard, {{1234567}}},
+    };
+    for (const auto& [text, source, expected] : cases) {
+        EXPECT_EQ(rowsOf(text, source), expected) << text;
+    }
+}
+
+TEST(Columns, RefuseMixedMarksAndBadGroupingNamingTheLine) {
+    using S = ColumnSource;
+    const std::vector<std::tuple<std::string, S, std::string>> cases = {
+        {"1;2.5\n2;3,5\n", S::File,
+         "en la línea 2, «3,5» usa la coma decimal, pero «2.5», en la línea 1, usa el punto"},
+        {"1\t2,5\n2\t3.5\n", S::Clipboard,
+         "en la línea 2, «3.5» usa el punto decimal, pero «2,5», en la línea 1, usa la coma"},
+        {"t;y\n1.5;1,2\n", S::File,
+         "en la línea 2, «1,2» usa la coma decimal, pero «1.5», en la misma línea"},
+        {"1;1.234.567\n2;2.5\n", S::File, "en la línea 2, «2.5» usa el punto decimal"},
+        {"1;1,234\n2;2.5\n", S::File, "en la línea 2, «2.5»"}, // 1,234 is decimal, not 1234
+        {"1,5\n2,5\n3.5\n", S::Clipboard, "en la línea 3, «3.5» usa el punto decimal"},
+        // Grouping marks only in the integer part, one to three digits then threes.
+        {"1;1.2.3\n", S::File, "en la línea 1, «1.2.3» no es un número"},
+        {"1;2\n2;12.34,5\n", S::File, "en la línea 2, «12.34,5» no es un número"},
+        {"1;1234.567,8\n", S::File, "en la línea 1, «1234.567,8» no es un número"},
+        {"1;1.2345,6\n", S::File, "en la línea 1, «1.2345,6» no es un número"},
+        {"1;1,5.000\n", S::File, "en la línea 1, «1,5.000» no es un número"},
+        {"1;.234,5\n", S::File, "en la línea 1, «.234,5» no es un número"},
+        {"1;1,234.5,6\n", S::File, "en la línea 1, «1,234.5,6» no es un número"},
+        {"1;1,234.5\n", S::File, ""}, // the control: read
+        // Read either way, as grouped or as two columns: refused, not guessed.
+        {"1,234.5\n2,345.5\n", S::Clipboard, "en la línea 1, «1,234.5»"},
+        {"1,2.5\n2,x\n", S::Clipboard, "en la línea 2, «x» no es un número"},
+    };
+    for (const auto& [text, source, expected] : cases) {
+        const std::string problem = problemOf(text, source);
+        if (expected.empty()) {
+            EXPECT_EQ(problem, "") << text;
+        } else {
+            EXPECT_NE(problem.find(expected), std::string::npos) << text << " → " << problem;
+        }
+    }
+    Table table;
+    table.y[0] = "7";
+    EXPECT_TRUE(pasteColumns(table, 0, Column::Y, "1\t2.5\n2\t3,5\n"));
+    EXPECT_EQ(table.x[0], "");
+    EXPECT_EQ(table.y[0], "7");
+}
+
+TEST(Columns, CommaSeparatedSingleLinesPasteIntoSeveralCells) {
+    EXPECT_TRUE(spansSeveralCells("1,2.5"));
+    EXPECT_TRUE(spansSeveralCells("1, 2"));
+    EXPECT_TRUE(spansSeveralCells("1,234.5")); // refused by the paste rather than misread
+    EXPECT_FALSE(spansSeveralCells("2,5"));
+    EXPECT_FALSE(spansSeveralCells("1.234,5"));
+    EXPECT_FALSE(spansSeveralCells("hola, mundo"));
+    Table table;
+    ASSERT_EQ(pasteColumns(table, 2, Column::Y, "1,2.5"), std::nullopt);
+    EXPECT_EQ(table.x[2], "1");
+    EXPECT_EQ(table.y[2], "2,5");
+}
+
+TEST(Columns, WideEncodingsAndControlCharactersAreNamedVisibly) {
+    using namespace std::string_literals;
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"1\0;\0002\0\n\0003\0;\0004\0\n\0"s, "UTF-16 sin marca de orden de bytes"},
+        {"\0001\0;\0002\0\n\0003\0;\0004\0\n"s, "UTF-16 sin marca de orden de bytes"},
+        {"1\0\0\0;\0\0\0002\0\0\0\n\0\0\0"s, "UTF-32 sin marca de orden de bytes"},
+        {"\0\0\0001\0\0\0;\0\0\0002\0\0\0\n"s, "UTF-32 sin marca de orden de bytes"},
+        {"1;2\n3;4\0\n"s, "en la línea 2, «4␀» contiene un carácter de control"},
+        {"1;2\x01\n"s, "«2␁» contiene un carácter de control"},
+        {"1;\x1B[31m2\n"s, "«␛[31m2»"},
+        {"1;2\xC2\x85\n"s, "carácter de control"},           // U+0085, a C1 control
+        {"1;2\xB5m\n"s, "«2\xEF\xBF\xBDm» no es un número"}, // a Latin-1 byte shows as U+FFFD
+    };
+    for (const auto& [bytes, expected] : cases) {
+        const std::string problem = problemOf(textOf(bytes));
+        EXPECT_NE(problem.find(expected), std::string::npos) << problem;
+        EXPECT_TRUE(isCleanUtf8(problem)) << problem;
+    }
+    const std::string pasted = problemOf("1\n2\0003\n"s, ColumnSource::Clipboard);
+    EXPECT_NE(pasted.find("«2␀3» contiene un carácter de control"), std::string::npos) << pasted;
+
+    // A quoted field is shortened to 40 characters, never inside one.
+    const std::string longField = std::string(39, 'x') + "ééé";
+    const std::string shortened = problemOf("1;" + longField + "\n");
+    EXPECT_NE(shortened.find("«" + std::string(39, 'x') + "é"), std::string::npos) << shortened;
+    EXPECT_TRUE(isCleanUtf8(shortened)) << shortened;
+}
+
+TEST(Columns, Utf32WithItsMarkIsRead) {
+    using namespace std::string_literals;
+    EXPECT_EQ(textOf("\xFF\xFE\0\0"
+                     "1\0\0\0;\0\0\0\xE9\0\0\0"s),
+              "1;\xC3\xA9");
+    EXPECT_EQ(textOf("\0\0\xFE\xFF"
+                     "\0\0\0001\0\0\0;\0\0\0002"s),
+              "1;2");
+    QTemporaryDir folder;
+    const std::string path = folder.filePath("unicode.txt").toStdString();
+    std::ofstream(path, std::ios::binary) << "\xFF\xFE\0\0"
+                                             "1\0\0\0\t\0\0\0002\0\0\0\n\0\0\0"s;
+    Table table;
+    ASSERT_EQ(importColumns(table, path), std::nullopt);
+    EXPECT_EQ(table.x[0], "1");
+    EXPECT_EQ(table.y[0], "2");
 }
