@@ -22,8 +22,8 @@ const std::string kCrLf = "\r\n";
 
 // The number a line starts with: blanks skipped, optional sign, digits and a
 // decimal part after a period. Nothing when the line starts with no digits:
-// such a line does not come from a saved table.
-std::optional<double> prefixValue(std::string_view line) {
+// such a line does not come from a saved table. `end` is where it stops.
+std::optional<double> prefixValue(std::string_view line, std::size_t& end) {
     std::size_t pos = line.find_first_not_of(" \t");
     if (pos == std::string_view::npos) {
         return std::nullopt;
@@ -47,6 +47,7 @@ std::optional<double> prefixValue(std::string_view line) {
             break;
         }
     }
+    end = pos;
     double value = 0.0;
     const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
     if (result.ec == std::errc::result_out_of_range) {
@@ -248,10 +249,17 @@ std::variant<std::vector<Row>, std::string> parseDataFile(const std::string& byt
     }
     int count = -1;
     const std::string_view first = lines.next();
+    std::size_t end = 0;
+    const auto value = prefixValue(first.substr(0, kMaxLineLength + 1), end);
+    if (!value || first.find_first_not_of(" \t", end) != std::string_view::npos) {
+        // "1;2", "0x2", "abc": a table of columns or a text, not a count
+        return "El archivo " + name +
+               " no es un archivo de datos de este programa: su primera línea debe dar solo el "
+               "número de puntos (por ejemplo « 3 »). Para leer columnas de números use "
+               "«Importar…». La tabla no se ha modificado.";
+    }
     try {
-        if (const auto value = prefixValue(first.substr(0, kMaxLineLength + 1))) {
-            count = nearest(*value);
-        }
+        count = nearest(*value);
     } catch (const RuntimeError&) {
         // beyond the integer range: refused below like any other bad count
     }

@@ -30,7 +30,9 @@ struct Row {
 std::string formatDataFile(const std::vector<Row>& rows);
 
 // The rows a file promises, or a message in Spanish naming what is wrong.
-// Accepts lines ended by CR LF, LF or CR. Reads no line past the ones the
+// The first line holds the count and nothing else but blanks; any other first
+// line shows a file that is not one of these. Accepts lines ended by CR LF,
+// LF or CR. Reads no line past the ones the
 // count promises; refuses a needed line longer than a cell takes.
 // Messages name the file as given.
 std::variant<std::vector<Row>, std::string> parseDataFile(const std::string& bytes,

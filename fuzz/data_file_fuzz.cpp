@@ -38,8 +38,9 @@ std::vector<std::string> lines(const std::string& bytes) {
     return out;
 }
 
-// The count a first line gives: its leading number (blanks, a sign, digits,
-// a period and decimals), rounded half to even; -1 when it has none.
+// The count a first line gives: its number (blanks, a sign, digits, a period
+// and decimals, then only blanks), rounded half to even; -1 when it has none
+// or anything else follows it.
 long leadingCount(const std::string& line) {
     std::size_t pos = line.find_first_not_of(" \t");
     if (pos == std::string::npos) {
@@ -56,7 +57,8 @@ long leadingCount(const std::string& line) {
         period = period || line[pos] == '.';
         number += line[pos++];
     }
-    if (number.find_first_of("0123456789", digitsFrom) == std::string::npos) {
+    if (number.find_first_of("0123456789", digitsFrom) == std::string::npos ||
+        line.find_first_not_of(" \t", pos) != std::string::npos) {
         return -1;
     }
     const double value = std::nearbyint(std::strtod(number.c_str(), nullptr));

@@ -147,14 +147,32 @@ TEST(FileFormat, TheCountIsTheLineLeadingNumberRoundedHalfToEven) {
     const std::vector<std::pair<std::string, std::size_t>> cases = {
         {" 2 ", 2},
         {"2.5", 2},
-        {"3.5 puntos", 4},
-        {"  1,9", 1},
+        {"2.4", 2},
+        {"3.5\t ", 4},
+        {"\t1.9", 2},
         {"+3", 3},
+        {"-0", 0},
+        {"4.", 4},
         {"0." + std::string(400, '0') + "55", 0}}; // below the smallest double: 0
     for (const auto& [line, count] : cases) {
         const auto parsed = parseDataFile(line + "\r\n" + rows);
         ASSERT_TRUE(std::holds_alternative<std::vector<Row>>(parsed)) << line;
         EXPECT_EQ(std::get<std::vector<Row>>(parsed).size(), count) << line;
+    }
+}
+
+// A CSV or any text opened by mistake is refused before a cell changes: its
+// first line holds more than a count.
+TEST(FileFormat, AFirstLineWithMoreThanACountIsNotADataFile) {
+    const std::string rows = "a\r\nb\r\nc\r\nd\r\n";
+    for (const std::string& first : std::vector<std::string>{"1;2", "0;0", "-0;-0", "0x2", ";2", "x2", "abc", ",5", "2abc", "3.5 puntos", "  1,9",
+          "2 3", "1\t2", std::string("2\0", 2), "1.2.3", "2;", "\"2\""}) {
+        const auto parsed = parseDataFile(first + "\r\n" + rows, "medidas.csv");
+        ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << first;
+        EXPECT_NE(std::get<std::string>(parsed).find(
+                      "El archivo medidas.csv no es un archivo de datos de este programa"),
+                  std::string::npos)
+            << first;
     }
 }
 
@@ -208,7 +226,8 @@ TEST_F(DataFileTest, ABadFileLeavesTheTableAsItWas) {
     FakeTable table;
     table.fill(5);
     const FakeTable before = table;
-    const std::vector<std::string> bad = {" 21 \r\n", " 3 \r\n1\r\n2\r\n3\r\n", " -2 \r\n"};
+    const std::vector<std::string> bad = {" 21 \r\n", " 3 \r\n1\r\n2\r\n3\r\n", " -2 \r\n",
+                                          "1;2\r\n2;3\r\n", "0;0\r\n", "-0;-0\n1;1\n"};
     for (const std::string& bytes : bad) {
         writeFile(path(), bytes);
         const auto problem = recuperar(table, path().toStdString());
