@@ -28,17 +28,6 @@ using namespace testing_support;
 
 namespace {
 
-class FixedChooser : public gompertz::ui::FileChooser {
-  public:
-    QString path;
-    QString filter; // the filter the user picked, if any
-    QString saveFileName(QWidget*, const QString&, const QStringList&, QString* chosen) override {
-        *chosen = filter;
-        return path;
-    }
-    QString openFileName(QWidget*, const QString&, const QStringList&) override { return path; }
-};
-
 struct Files {
     Window w;
     FixedChooser* chooser = new FixedChooser;
@@ -353,6 +342,121 @@ class FilesUndoTest : public QObject {
         QCOMPARE(f.column("xv"), QStringList({"2,5", "", "", ""}));
     }
 
+    // Typing is a step of its own, in the order it happened: undo goes back
+    // through it before the paste, and redo brings every step back.
+    void undoGoesBackThroughTypingBeforeAPaste() {
+        Window w;
+        QApplication::clipboard()->setText("1\t2\n3\t4");
+        pressInCell(w, "xv_0", QKeySequence::Paste);
+        w.type("xv_2", "5");
+        w.type("yv_2", "6");
+        w.type("xv_0", "9"); // still in the cell: no other control took the focus
+        const auto table = [&w] {
+            QStringList cells;
+            for (int i = 0; i < 3; ++i) {
+                cells << w.caption(QStringLiteral("xv_%1").arg(i))
+                      << w.caption(QStringLiteral("yv_%1").arg(i));
+            }
+            return cells.join(' ');
+        };
+        const QStringList states = {"     ", "1 2 3 4  ", "1 2 3 4 5 ", "1 2 3 4 5 6",
+                                    "9 2 3 4 5 6"};
+        QCOMPARE(table(), states[4]);
+        QCOMPARE(undoText(w), QStringLiteral("Deshacer escribir en la tabla"));
+        for (int i = 3; i >= 0; --i) {
+            undo(w);
+            QCOMPARE(table(), states[i]);
+        }
+        QVERIFY(!w.form->findChild<QAction*>("actionDeshacer")->isEnabled());
+        for (int i = 1; i <= 4; ++i) {
+            redo(w);
+            QCOMPARE(table(), states[i]);
+        }
+        QVERIFY(!w.form->findChild<QAction*>("actionRehacer")->isEnabled());
+    }
+
+    // The same through the menu, as a user reaches it, with the typing
+    // committed by Enter, by the focus moving on, and by the menu itself.
+    void theMenuUndoesTypingAfterOpenImportAndRecuperar() {
+        Files f;
+        QTemporaryDir work; // "Recuperar" reads the working folder
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(work.path());
+        f.chooser->path = f.write("medidas.txt", " 1 \r\n5\r\n6\r\n");
+        f.trigger("actionAbrir");
+        f.w.typeAndPress("xv_1", "7", Qt::Key_Return);
+        f.chooser->path = f.write("hoja.csv", "t;y\n1;2\n");
+        f.trigger("actionImportar");
+        f.w.type("yv_1", "8");
+        f.w.type("xv_3", "1");
+        QFile saved(QStringLiteral("datos.txt"));
+        QVERIFY(saved.open(QIODevice::WriteOnly));
+        saved.write(" 1 \r\n3\r\n4\r\n");
+        saved.close();
+        f.w.click("Recuperar");
+        f.w.type("xv_0", "0");
+        QDir::setCurrent(previous);
+
+        QMenu* edit = nullptr;
+        for (QAction* menu : f.w.form->menuBar()->actions()) {
+            if (menu->text() == QStringLiteral("&Edición")) {
+                edit = menu->menu();
+            }
+        }
+        QVERIFY(edit);
+        const auto undoByMenu = [&] {
+            edit->popup(QPoint(0, 0)); // the cell loses the focus to the menu
+            QVERIFY(QTest::qWaitFor([&] { return edit->isVisible(); }));
+            edit->actions().at(0)->trigger();
+            edit->close();
+        };
+        QStringList undone;
+        for (int i = 0; i < 7; ++i) {
+            undoByMenu();
+            undone << (f.column("xv", 4) + f.column("yv", 4)).join(',');
+        }
+        QCOMPARE(undone, QStringList({"3,,,,4,,,", "1,,,1,2,8,,", "1,,,,2,8,,",
+                                      "1,,,,2,,,", "5,7,,,6,,,", "5,,,,6,,,",
+                                      ",,,,,,,"}));
+        for (int i = 0; i < 7; ++i) {
+            redo(f.w);
+        }
+        QCOMPARE(f.column("xv", 4), QStringList({"0", "", "", ""}));
+        QCOMPARE(f.column("yv", 4), QStringList({"4", "", "", ""}));
+    }
+
+    // While a cell is being edited, Ctrl+Z is the cell's own text undo.
+    void ctrlZInACellUndoesItsOwnTextFirst() {
+        Window w;
+        QApplication::clipboard()->setText("1\t2\n3\t4");
+        pressInCell(w, "xv_0", QKeySequence::Paste);
+        w.type("xv_5", "23");
+        QTest::keySequence(w.box("xv_5"), QKeySequence("Ctrl+Z"));
+        QCOMPARE(w.caption("xv_5"), QString());
+        QCOMPARE(w.caption("xv_1"), QStringLiteral("3")); // the paste stands
+        QCOMPARE(w.form->undoStack()->count(), 1);
+        QTest::keyClicks(w.box("xv_5"), "7");
+        QTest::keyClick(w.box("xv_5"), Qt::Key_Tab);
+        QCOMPARE(w.form->undoStack()->count(), 2);
+        undo(w);
+        QCOMPARE(w.caption("xv_5"), QString());
+        QCOMPARE(w.caption("xv_1"), QStringLiteral("3"));
+    }
+
+    // A CSV opened by mistake is no data file: refused before a cell changes.
+    void openingACsvLeavesTheTyping() {
+        Files f;
+        f.w.enterPoints({{"1", "2"}, {"3", "4"}});
+        for (const char* first : {"1;2", "0;0", "-0;-0", "0x2"}) {
+            f.chooser->path = f.write("hoja.csv", QByteArray(first) + "\r\n2;3\r\n4;5\r\n");
+            f.trigger("actionAbrir");
+            QVERIFY2(f.w.messages.last().contains("no es un archivo de datos de este programa"),
+                     qPrintable(f.w.messages.last()));
+            QCOMPARE(f.column("xv", 3), QStringList({"1", "3", ""}));
+            QCOMPARE(f.column("yv", 3), QStringList({"2", "4", ""}));
+        }
+    }
+
     void pastingSpreadsheetRowsFillsTheTableFromTheCell() {
         Window w;
         w.type("xv_0", "9");
@@ -406,7 +510,7 @@ class FilesUndoTest : public QObject {
         Window w;
         w.showGraph({{"0", "1,5"}, {"2,5", "4"}, {"5", "4,8"}});
         QUndoStack* stack = w.form->undoStack();
-        QCOMPARE(stack->count(), 0);
+        QCOMPARE(stack->count(), 6); // one a typed cell, and no other
 
         w.click("paso");
         const double a1 = w.state().a;
@@ -430,6 +534,7 @@ class FilesUndoTest : public QObject {
         Window w;
         w.showGraph({{"0", "1,5"}, {"2,5", "4"}, {"5", "4,8"}});
         QUndoStack* stack = w.form->undoStack();
+        const int typed = stack->count(); // the cells typed
         w.typeAndPress("Tval", "2", Qt::Key_Return);
         QCOMPARE(undoText(w), QStringLiteral("Deshacer edición de t0"));
         auto* bar = w.get<QScrollBar>("LSCR");
@@ -438,7 +543,7 @@ class FilesUndoTest : public QObject {
         QTest::keyClick(bar, Qt::Key_Right);
         QTest::keyClick(bar, Qt::Key_Right);
         QCOMPARE(w.state().a, 5.3);
-        QCOMPARE(stack->count(), 2); // three moves, one step
+        QCOMPARE(stack->count(), typed + 2); // three moves, one step
         QCOMPARE(undoText(w), QStringLiteral("Deshacer barra de a"));
 
         w.typeAndPress("Cval", "7", Qt::Key_Return); // beyond the bar: the recovery
@@ -453,19 +558,20 @@ class FilesUndoTest : public QObject {
         QCOMPARE(w.state().a, 5.0);
         undo(w);
         QCOMPARE(w.state().t0, 0.0);
-        QVERIFY(!stack->canUndo());
+        QCOMPARE(stack->index(), typed);
     }
 
     void whatLeavesTheParametersAloneAddsNoStep() {
         Window w;
         w.showGraph({{"0", "1,5"}, {"2,5", "4"}});
+        const int typed = w.form->undoStack()->count();
         w.click("Check1");
         w.click("Check2");
         w.click("Check3");
         w.click("paso");
         w.typeAndPress("Lval", "5", Qt::Key_Return);
         w.click("graf");
-        QCOMPARE(w.form->undoStack()->count(), 0);
+        QCOMPARE(w.form->undoStack()->count(), typed);
     }
 
     void undoingFromTheTableShowsTheGraph() {

@@ -6,11 +6,13 @@
 #include "model/number_text.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUndoStack>
 
 #include <cmath>
 #include <random>
@@ -28,6 +30,27 @@ const QStringList kTokens = {"0", "1", "-4", "200", "2,5", "1E308", "-1e400", "7
                              "0,001", "1e-320", "", " 3 ", "1.5", "9E99999", "-0"};
 const QString kAlphabet = QStringLiteral("0123456789,.-+Ee ax");
 
+using Cells = std::array<std::pair<QString, QString>, 20>;
+
+// Files a user may open or import by mistake or on purpose, and the rows a
+// sound one gives (none for a file that must be refused).
+struct PickedFile {
+    const char* name;
+    const char* bytes;
+    bool open; // "Abrir…", else "Importar…"
+    std::vector<std::pair<QString, QString>> rows;
+    bool sound;
+};
+const PickedFile kFiles[] = {
+    {"medidas.txt", " 3 \r\n0\r\n1,5\r\n2,5\r\n4\r\n5\r\n4,8\r\n", true,
+     {{"0", "1,5"}, {"2,5", "4"}, {"5", "4,8"}}, true},
+    {"vacio.txt", " 0 \r\n", true, {}, true},
+    {"hoja.csv", "1;2\r\n2;3\r\n", true, {}, false},
+    {"columnas.csv", "t;y\n1;2\n3;4,5\n", false, {{"1", "2"}, {"3", "4,5"}}, true},
+    {"ingles.csv", "t,y\n1,2.5\n2,3.5\n", false, {{"1", "2,5"}, {"2", "3,5"}}, true},
+    {"mezcla.csv", "1;2.5\n2;3,5\n", false, {}, false},
+};
+
 struct Editor {
     const char* box;
     const char* bar;
@@ -42,6 +65,7 @@ const Editor kEditors[] = {{"Lval", "LSCR", &gompertz::FitState::a, 10, 100},
 class Monkey {
   public:
     explicit Monkey(unsigned seed) : seed_(seed), rng_(seed) {
+        form_.setFileChooser(std::unique_ptr<FixedChooser>(chooser_));
         form_.show();
         QObject::connect(&closer_, &QTimer::timeout, [this] { closeBox(); });
         closer_.start(0);
@@ -55,8 +79,14 @@ class Monkey {
         for (int n = 0; n < actions; ++n) {
             activate();
             shown_.clear();
+            const Cells before = cells_;
+            const int step = stack()->index();
             act();
-            if (const QString problem = check(); !problem.isEmpty()) {
+            QString problem = check();
+            if (problem.isEmpty() && !undoing_) {
+                problem = recordStep(before, step);
+            }
+            if (!problem.isEmpty()) {
                 return QStringLiteral("seed %1, action %2: %3\nactions:\n%4")
                     .arg(seed_)
                     .arg(n)
@@ -101,22 +131,48 @@ class Monkey {
         return text;
     }
 
+    QUndoStack* stack() { return form_.undoStack(); }
+
+    // Every change of the table is a step of its own, and the table at each
+    // step is what undo and redo must bring back.
+    QString recordStep(const Cells& before, int step) {
+        const int now = stack()->index();
+        if (!sameCells(before, cells_) && now <= step) {
+            return QStringLiteral("a change of the table is no step of \"Edición\"");
+        }
+        tableAt_.resize(stack()->count() + 1);
+        for (int i = std::min(step + 1, now); i <= now; ++i) {
+            tableAt_[i] = cells_;
+        }
+        return {};
+    }
+
+    void undoOrRedo() {
+        const bool back = chance(0.6);
+        const char* name = back ? "actionDeshacer" : "actionRehacer";
+        history_ << QString::fromLatin1(name);
+        form_.findChild<QAction*>(name)->trigger();
+        cells_ = tableAt_.at(stack()->index()); // the table as that step left it
+        undoing_ = true;
+    }
+
     void act() {
         const bool graph = get("graf")->isVisible();
-        if (chance(0.05)) {
-            const char* name = chance(0.6) ? "actionDeshacer" : "actionRehacer";
-            history_ << QString::fromLatin1(name);
-            form_.findChild<QAction*>(name)->trigger();
-            return;
+        undoing_ = false;
+        if (chance(0.08)) {
+            return undoOrRedo();
         }
-        switch (pick(graph ? 5 : 3)) {
+        if (chance(0.04)) {
+            return pickFile();
+        }
+        switch (pick(graph ? 5 : 4)) {
         case 0:
         case 1:
             return graph ? typeInto(kBoxes[pick(kBoxes.size())]) : typeIntoCell();
         case 2:
             return clickButton(graph);
         case 3:
-            return moveBarByKey();
+            return graph ? moveBarByKey() : pasteRows();
         default:
             return moveBarByMouse();
         }
@@ -168,6 +224,65 @@ class Monkey {
         }
     }
 
+    // Rows of whole numbers, as a spreadsheet copies them, into a cell.
+    void pasteRows() {
+        const int row = pick(20);
+        const bool x = chance(0.5);
+        const bool twoColumns = chance(0.6);
+        const int lines = 1 + pick(4);
+        QStringList text;
+        std::vector<QString> values;
+        for (int i = 0; i < lines * (twoColumns ? 2 : 1); ++i) {
+            values.push_back(QString::number(pick(2000) - 1000));
+        }
+        for (int i = 0; i < lines; ++i) {
+            text << (twoColumns ? values[2 * i] + '\t' + values[2 * i + 1] : values[i]);
+        }
+        const QString name = QStringLiteral("%1_%2").arg(x ? "xv" : "yv").arg(row);
+        // A single value without a tab is the cell's own paste: not this.
+        const QString copied = text.join('\n') + (twoColumns || lines > 1 ? "" : "\n0");
+        history_ << QStringLiteral("paste \"%1\" in %2").arg(copied, name);
+        QApplication::clipboard()->setText(copied);
+        auto* cell = get<QLineEdit>(name);
+        QTest::mouseClick(cell, Qt::LeftButton);
+        activate();
+        QTest::keySequence(cell, QKeySequence::Paste);
+        const int filled = twoColumns || lines > 1 ? lines : 2;
+        if (row + filled > 20) {
+            return; // refused, with a message: nothing changes
+        }
+        for (int i = 0; i < filled; ++i) {
+            auto& [t, y] = cells_[row + i];
+            if (twoColumns) {
+                t = values[2 * i];
+                y = values[2 * i + 1];
+            } else {
+                (x ? t : y) = i < lines ? values[i] : QStringLiteral("0");
+            }
+        }
+    }
+
+    // "Abrir…" or "Importar…" of a file; rows not saved are saved first (the
+    // question's default). A sound file fills the table; any other leaves it.
+    void pickFile() {
+        const PickedFile& file = kFiles[pick(std::size(kFiles))];
+        history_ << QStringLiteral("%1 %2").arg(file.open ? "open" : "import", file.name);
+        // A copy of its own: rows saved before the open go to the file opened
+        // last, which must not be this one.
+        chooser_->path = files_.filePath(QStringLiteral("%1-%2").arg(++picked_).arg(file.name));
+        QFile out(chooser_->path);
+        if (!out.open(QIODevice::WriteOnly) || out.write(file.bytes) < 0) {
+            qWarning("cannot write %s", qPrintable(chooser_->path));
+        }
+        out.close();
+        form_.findChild<QAction*>(file.open ? "actionAbrir" : "actionImportar")->trigger();
+        if (file.sound) {
+            for (int i = 0; i < 20; ++i) {
+                cells_[i] = i < int(file.rows.size()) ? file.rows[i] : std::pair<QString, QString>{};
+            }
+        }
+    }
+
     void moveBarByKey() {
         const QString name = kBars[pick(kBars.size())];
         const Qt::Key keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_PageUp, Qt::Key_PageDown,
@@ -209,20 +324,38 @@ class Monkey {
 
     // A cell may change behind the user's back only as the capture rewrites
     // a number into its own form.
+    static bool sameText(const QString& expected, const QString& actual) {
+        if (actual == expected) {
+            return true;
+        }
+        const auto canonical = [](const QString& text) {
+            try {
+                return QString::fromStdString(
+                    gompertz::formatNumber(gompertz::parseNumber(text.toStdString())));
+            } catch (const gompertz::RuntimeError&) {
+                return QStringLiteral("\n") + text; // no number: only itself
+            }
+        };
+        return canonical(expected) == canonical(actual);
+    }
+
+    static bool sameCells(const Cells& a, const Cells& b) {
+        for (int i = 0; i < 20; ++i) {
+            if (!sameText(a[i].first, b[i].first) || !sameText(a[i].second, b[i].second)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     QString checkCell(const QString& name, QString& expected) {
         const QString actual = get<QLineEdit>(name)->text();
-        if (actual == expected) {
+        if (sameText(expected, actual)) {
+            expected = actual;
             return {};
         }
-        try {
-            const auto number = gompertz::parseNumber(expected.toStdString());
-            if (QString::fromStdString(gompertz::formatNumber(number)) == actual) {
-                expected = actual;
-                return {};
-            }
-        } catch (const gompertz::RuntimeError&) {
-        }
-        return QStringLiteral("%1 shows \"%2\" where \"%3\" was typed").arg(name, actual, expected);
+        return QStringLiteral("%1 shows \"%2\" where the last step left \"%3\"")
+            .arg(name, actual, expected);
     }
 
     QString check() {
@@ -265,7 +398,12 @@ class Monkey {
     QTimer closer_;
     QStringList shown_;
     QStringList history_;
-    std::array<std::pair<QString, QString>, 20> cells_;
+    Cells cells_;
+    std::vector<Cells> tableAt_ = std::vector<Cells>(1); // by the history's index
+    bool undoing_ = false;
+    int picked_ = 0;
+    QTemporaryDir files_;
+    FixedChooser* chooser_ = new FixedChooser;
 };
 
 } // namespace

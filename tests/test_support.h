@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/file_chooser.h"
 #include "ui/form1.h"
 
 #include <QApplication>
@@ -37,6 +38,18 @@ class RecordingSink : public gompertz::ui::MessageSink {
     QStringList* messages_;
     QStringList* questions_;
     const gompertz::ui::SaveAnswer* answer_;
+};
+
+// Gives the path set in it, as a user who picks that file would.
+class FixedChooser : public gompertz::ui::FileChooser {
+  public:
+    QString path;
+    QString filter; // the filter the user picked, if any
+    QString saveFileName(QWidget*, const QString&, const QStringList&, QString* chosen) override {
+        *chosen = filter;
+        return path;
+    }
+    QString openFileName(QWidget*, const QString&, const QStringList&) override { return path; }
 };
 
 // A shown, active window whose messages are recorded.

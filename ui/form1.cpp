@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QUndoStack>
 
 #include <algorithm>
 
@@ -61,6 +62,11 @@ Form1::Form1(QWidget* parent)
 // down; that is no edit to commit.
 Form1::~Form1() {
     state_.busy = kTrue;
+    undo_->disconnect(this); // the stack empties itself as it goes
+    for (int i = 0; i < data::kRows; ++i) {
+        xv_[i]->removeEventFilter(this); // nor is it typing to commit
+        yv_[i]->removeEventFilter(this);
+    }
 }
 
 void Form1::setMessageSink(std::unique_ptr<MessageSink> sink) {
@@ -82,6 +88,11 @@ void Form1::connectHandlers() {
     for (ParameterEditor& editor : editors_) {
         connect(editor.bar, &QScrollBar::valueChanged, this,
                 [this, &editor] { scrollChanged(editor); });
+    }
+    for (int i = 0; i < data::kRows; ++i) {
+        for (QLineEdit* box : {xv_[i], yv_[i]}) {
+            connect(box, &QLineEdit::textEdited, this, &Form1::updateEditActions);
+        }
     }
 }
 
@@ -139,8 +150,10 @@ std::string Form1::text(data::Column column, int row) const {
     return cell(column, row)->text().toStdString();
 }
 
+// Every write by the program goes through here; the history knows it.
 void Form1::setText(data::Column column, int row, const std::string& text) {
     cell(column, row)->setText(QString::fromStdString(text));
+    committedTexts_[2 * row + (column == data::Column::X ? 0 : 1)] = text;
 }
 
 void Form1::setBackground(data::Column column, int row, data::CellColour colour) {
@@ -152,6 +165,7 @@ void Form1::setBackground(data::Column column, int row, data::CellColour colour)
 }
 
 void Form1::capturar() {
+    commitTyping();
     data::capturar(state_, *this);
     emit dataCaptured();
 }
@@ -161,10 +175,15 @@ void Form1::Command1_Click() {
 }
 
 void Form1::Recuperar_Click() {
-    loadFrom(data::kDataFileName);
+    commitTyping();
+    const TableTexts before = tableTexts();
+    if (loadFrom(data::kDataFileName)) {
+        recordTableChange(before, QStringLiteral("recuperar %1").arg(data::kDataFileName));
+    }
 }
 
 bool Form1::saveTo(const std::string& path) {
+    commitTyping();
     const auto problem = data::guardar(state_, *this, path);
     emit dataCaptured();
     if (problem) {
@@ -202,10 +221,14 @@ Form1::TableTexts Form1::tableTexts() const {
     return texts;
 }
 
-void Form1::setTableTexts(const TableTexts& texts) {
+void Form1::writeTableChange(const TableTexts& from, const TableTexts& to) {
     for (int i = 0; i < data::kRows; ++i) {
-        setText(data::Column::X, i, texts[2 * i]);
-        setText(data::Column::Y, i, texts[2 * i + 1]);
+        for (const data::Column column : {data::Column::X, data::Column::Y}) {
+            const std::size_t at = 2 * i + (column == data::Column::X ? 0 : 1);
+            if (from[at] != to[at]) {
+                setText(column, i, to[at]);
+            }
+        }
     }
 }
 
@@ -255,12 +278,20 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         if (key->text() == QLatin1String(".") && isTableCell(watched)) {
             // Warned, not refused: the period is typed once the box closes.
             showMessage(QStringLiteral("Utilice la coma"));
+        } else if (isEnter(key) && isTableCell(watched)) {
+            commitTyping();
         } else if (isEnter(key)) {
             if (ParameterEditor* editor = editorOfBox(watched); editor && state_.busy != kTrue) {
                 commitEditor(*editor);
             }
         }
     } else if (event->type() == QEvent::FocusOut) {
+        // Another window taking the activation ends no edit; a control, a
+        // menu or the cell's own menu taking the focus does.
+        if (isTableCell(watched) &&
+            static_cast<QFocusEvent*>(event)->reason() != Qt::ActiveWindowFocusReason) {
+            commitTyping();
+        }
         if (ParameterEditor* editor = editorOfBox(watched);
             editor && movesToAnotherControl(static_cast<QFocusEvent*>(event)) &&
             state_.busy != kTrue) {

@@ -64,7 +64,9 @@ class Form1 : public QMainWindow, private data::CellTable {
     // The cells' texts, t then the value of each row.
     using TableTexts = std::array<std::string, 2 * data::kRows>;
     TableTexts tableTexts() const;
-    void setTableTexts(const TableTexts& texts);
+    // Writes the cells in which `from` and `to` differ as `to` has them,
+    // leaving every other cell as it is.
+    void writeTableChange(const TableTexts& from, const TableTexts& to);
     // Rows with text that the file last saved or loaded does not hold.
     bool hasUnsavedRows() const;
 
@@ -110,6 +112,13 @@ class Form1 : public QMainWindow, private data::CellTable {
     void recordStep(const fit::Parameters& before, const QString& text, int mergeId);
     // One undo step for rows written into the table by a menu or a paste.
     void recordTableChange(const TableTexts& before, const QString& text);
+    // Text typed into cells since the history last saw them becomes one
+    // step, so that every later step, undo or redo comes after it.
+    void commitTyping();
+    bool hasPendingTyping() const;
+    void undoStep();
+    void redoStep();
+    void updateEditActions();
     // Fills the table from the file at path by fill(), once rows not saved
     // may go (the user is asked), as one undo step named by the action.
     void replaceTable(const QString& action, const QString& path,
@@ -190,6 +199,12 @@ class Form1 : public QMainWindow, private data::CellTable {
     bool recovered_ = false; // the recovery ran within the current action
     bool restoring_ = false; // an undo or redo is writing the parameters
     QAction* actionAnalisis = nullptr;
+    QAction* actionDeshacer = nullptr;
+    QAction* actionRehacer = nullptr;
+    // The table as the undo history knows it: every cell's text after the
+    // last step, undo, redo or write by the program. A cell that differs
+    // holds typing not yet committed.
+    TableTexts committedTexts_{};
     // What the file last saved or loaded holds, and where it is.
     TableTexts savedTexts_{};
     std::string currentFile_ = data::kDataFileName;

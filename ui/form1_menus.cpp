@@ -54,20 +54,21 @@ class ParameterCommand : public QUndoCommand {
     bool pushed_ = false;
 };
 
-// Rows written into the table by "Abrir…", "Importar…" or a paste; pushed
-// once they are written, like a change of the parameters.
+// Rows written into the table by typing, "Abrir…", "Importar…", "Recuperar"
+// or a paste; pushed once they are written, like a change of the
+// parameters. Undo and redo write only the cells the step changed.
 class TableCommand : public QUndoCommand {
   public:
     TableCommand(Form1& form, const Form1::TableTexts& before, const QString& text)
         : QUndoCommand(text), form_(form), before_(before), after_(form.tableTexts()) {}
 
-    void undo() override { form_.setTableTexts(before_); }
+    void undo() override { form_.writeTableChange(after_, before_); }
     void redo() override {
         if (!pushed_) {
             pushed_ = true;
             return;
         }
-        form_.setTableTexts(after_);
+        form_.writeTableChange(before_, after_);
     }
 
   private:
@@ -112,6 +113,48 @@ void Form1::recordTableChange(const TableTexts& before, const QString& text) {
     if (tableTexts() != before) {
         undo_->push(new TableCommand(*this, before, text));
     }
+    committedTexts_ = tableTexts();
+}
+
+bool Form1::hasPendingTyping() const {
+    return tableTexts() != committedTexts_;
+}
+
+void Form1::commitTyping() {
+    const TableTexts now = tableTexts();
+    if (restoring_ || now == committedTexts_) { // nothing is pushed while a step is undone
+        return;
+    }
+    int row = 0;
+    while (now[2 * row] == committedTexts_[2 * row] &&
+           now[2 * row + 1] == committedTexts_[2 * row + 1]) {
+        ++row;
+    }
+    recordTableChange(committedTexts_, QStringLiteral("escribir en la fila %1").arg(row + 1));
+}
+
+void Form1::undoStep() {
+    commitTyping(); // what was typed last is undone first
+    undo_->undo();
+}
+
+void Form1::redoStep() {
+    if (!hasPendingTyping()) { // typing after an undo ends what can be redone
+        undo_->redo();
+    }
+}
+
+void Form1::updateEditActions() {
+    const bool typing = hasPendingTyping();
+    actionDeshacer->setEnabled(typing || undo_->canUndo());
+    actionDeshacer->setText(
+        typing ? QStringLiteral("Deshacer escribir en la tabla")
+               : undo_->canUndo() ? QStringLiteral("Deshacer ") + undo_->undoText()
+                                  : QStringLiteral("Deshacer"));
+    actionRehacer->setEnabled(!typing && undo_->canRedo());
+    actionRehacer->setText(!typing && undo_->canRedo()
+                               ? QStringLiteral("Rehacer ") + undo_->redoText()
+                               : QStringLiteral("Rehacer"));
 }
 
 void Form1::restoreParameters(const fit::Parameters& p) {
@@ -151,17 +194,27 @@ void Form1::createFileMenu() {
             &QAction::triggered, this, &QWidget::close);
 }
 
+// The stack's own actions would undo past text typed but not yet committed,
+// which the next step would then bury: these commit it first.
 void Form1::createEditMenu() {
     undo_ = new QUndoStack(this);
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edición"));
-    QAction* undo = undo_->createUndoAction(this, QStringLiteral("Deshacer"));
-    undo->setObjectName(QStringLiteral("actionDeshacer"));
-    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    QAction* redo = undo_->createRedoAction(this, QStringLiteral("Rehacer"));
-    redo->setObjectName(QStringLiteral("actionRehacer"));
-    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
-    edit->addAction(undo);
-    edit->addAction(redo);
+    actionDeshacer = namedAction(edit, "actionDeshacer", QStringLiteral("Deshacer"),
+                                 QKeySequence(Qt::CTRL | Qt::Key_Z));
+    actionRehacer = namedAction(edit, "actionRehacer", QStringLiteral("Rehacer"),
+                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    connect(actionDeshacer, &QAction::triggered, this, &Form1::undoStep);
+    connect(actionRehacer, &QAction::triggered, this, &Form1::redoStep);
+    connect(undo_, &QUndoStack::indexChanged, this, &Form1::updateEditActions);
+    connect(undo_, &QUndoStack::canUndoChanged, this, &Form1::updateEditActions);
+    connect(undo_, &QUndoStack::canRedoChanged, this, &Form1::updateEditActions);
+    connect(undo_, &QUndoStack::undoTextChanged, this, &Form1::updateEditActions);
+    connect(undo_, &QUndoStack::redoTextChanged, this, &Form1::updateEditActions);
+    // Opening the menu commits what the focused cell holds (it loses the
+    // focus), so the entries read right by the time they are shown.
+    connect(edit, &QMenu::aboutToShow, this, &Form1::updateEditActions);
+    actionDeshacer->setEnabled(false); // until there is a step or typing
+    actionRehacer->setEnabled(false);
 }
 
 void Form1::setFileChooser(std::unique_ptr<FileChooser> chooser) {
@@ -177,6 +230,7 @@ void Form1::replaceTable(const QString& action, const QString& path,
         QStringLiteral("Hay filas de la tabla sin guardar que «%1» va a "
                        "reemplazar. ¿Quiere guardarlas antes en %2?")
             .arg(action, QString::fromStdString(data::fileNameOf(currentFile_)));
+    commitTyping();
     if (path.isEmpty() || !mayDropUnsavedRows(question)) {
         return;
     }
@@ -232,6 +286,7 @@ bool Form1::pasteIntoCell(QLineEdit* cell) {
     const bool x = std::ranges::find(xv_, cell) != xv_.end();
     const auto& column = x ? xv_ : yv_;
     const int row = static_cast<int>(std::ranges::find(column, cell) - column.begin());
+    commitTyping();
     const TableTexts before = tableTexts();
     if (const auto problem =
             data::pasteColumns(*this, row, x ? data::Column::X : data::Column::Y, text)) {
