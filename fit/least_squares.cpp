@@ -1,5 +1,7 @@
 #include "least_squares.h"
 
+#include "statistics.h"
+
 #include <cminpack.h>
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_linalg.h>
@@ -63,8 +65,10 @@ struct Scale {
         }
         const auto [lo, hi] = std::minmax_element(
             points.begin(), points.end(), [](const Point& l, const Point& r) { return l.t < r.t; });
-        centre = lo->t + (hi->t - lo->t) / 2;
-        half = hi->t > lo->t ? (hi->t - lo->t) / 2 : 1.0;
+        // Halved before the difference, which may exceed the largest double.
+        const double span = hi->t / 2 - lo->t / 2;
+        half = span > 0.0 ? span : 1.0;
+        centre = lo->t + half;
         double top = 0.0;
         for (const Point& point : points) {
             top = std::max(top, std::fabs(point.y));
@@ -474,45 +478,79 @@ double scaledGramDeterminant(const gsl_matrix* J) {
     }
 }
 
-// s^2 (J^T J)^-1 in the fit's units, from the Jacobian at the optimum.
+// s^2 (J^T J)^-1 in the fit's units, from the Jacobian at the optimum;
+// none when it cannot be worked out.
 void addCovariance(Fit& fit, const std::vector<Point>& unitPoints, const Parameters& unit) {
     const auto p = static_cast<std::size_t>(fit.freeParameters);
     gsl_matrix* J = jacobianAt(unitPoints, fit.fixed, unit);
     gsl_matrix* covar = gsl_matrix_alloc(p, p);
     const double s2 = sumOfSquares(unitPoints, unit) / fit.degreesOfFreedom;
-    const bool computed = gsl_multifit_nlinear_covar(J, 0.0, covar) == GSL_SUCCESS;
-    fit.illDetermined = !computed || scaledGramDeterminant(J) < 1e-12;
-    for (std::size_t a = 0, ka = 0; a < 3; ++a) {
+    bool computed = gsl_multifit_nlinear_covar(J, 0.0, covar) == GSL_SUCCESS;
+    Matrix3 C{};
+    for (std::size_t a = 0, ka = 0; a < 3 && computed; ++a) {
         if (fit.fixed[a]) {
             continue;
         }
         for (std::size_t b = 0, kb = 0; b < 3; ++b) {
             if (!fit.fixed[b]) {
-                fit.covariance[a][b] = computed ? s2 * gsl_matrix_get(covar, ka, kb++) : kInf;
+                C[a][b] = s2 * gsl_matrix_get(covar, ka, kb++);
+                computed = computed && std::isfinite(C[a][b]);
             }
         }
         ++ka;
+    }
+    fit.illDetermined = !computed || scaledGramDeterminant(J) < 1e-12;
+    if (computed) {
+        fit.covariance = C;
     }
     gsl_matrix_free(J);
     gsl_matrix_free(covar);
 }
 
+// A square (SSE, variance) scaled back below the smallest normal double,
+// whose root in the fit's units, where values and span are about 1, is
+// within the digits shown: showing 0 for it would mislead.
+bool lost(double unit, double scaled) {
+    constexpr double kShownSquare = 1e-28; // a root of 1e-14
+    return unit > kShownSquare && !(std::fabs(scaled) >= std::numeric_limits<double>::min());
+}
+
 // The covariance in the data's units, and whether a standard error exceeds
 // its value (for t0, whose value depends on where t starts: the span of t).
-void finishCovariance(Fit& fit, const Scale& scale) {
+// False when a variance is lost below the double range.
+bool finishCovariance(Fit& fit, const Scale& scale) {
+    if (!fit.covariance) {
+        return true;
+    }
+    Matrix3& C = *fit.covariance;
     const auto d = scale.factors();
     const double reach[3] = {std::fabs(fit.parameters[0]), std::fabs(fit.parameters[1]),
                              2 * scale.half};
+    bool kept = true;
     for (std::size_t a = 0; a < 3; ++a) {
+        const double unitVariance = C[a][a];
         for (std::size_t b = 0; b < 3; ++b) {
-            fit.covariance[a][b] *= d[a] * d[b];
+            C[a][b] = C[a][b] * d[a] * d[b]; // in turn: d[a] * d[b] alone may overflow
         }
-        const double variance = fit.covariance[a][a];
+        const double variance = C[a][a];
+        kept = kept && !lost(unitVariance, variance);
         if (!fit.fixed[a] &&
             (!(std::isfinite(variance) && variance >= 0.0) || std::sqrt(variance) > reach[a])) {
             fit.illDetermined = true;
         }
     }
+    return kept;
+}
+
+// No result, rather than one with infinite or vanished numbers.
+Fit outOfRange(Fit fit) {
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    fit.status = Status::OutOfRange;
+    fit.parameters = {kNaN, kNaN, kNaN};
+    fit.sse = kNaN;
+    fit.covariance.reset();
+    fit.illDetermined = false;
+    return fit;
 }
 
 } // namespace
@@ -583,7 +621,8 @@ bool lower(const Run* candidate, const Run* than) {
 }
 
 // What the runs come to: the converged run with the lowest sum of squares,
-// or failing that the best of the rest, marked for what it is.
+// or failing that the best of the rest, marked for what it is; out of range
+// when what would be shown of it does not fit in doubles.
 Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& points,
              const std::vector<Point>& unitPoints, const Scale& scale) {
     const Run* converged = nullptr;
@@ -608,20 +647,30 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
     fit.parameters = scale.fromUnit(unit);
     fit.sse = sumOfSquares(points, fit.parameters);
     fit.iterations = kept->iterations;
+    // In the fit's units, where the sum about the mean cannot overflow.
+    const double unitSse = sumOfSquares(unitPoints, unit);
+    bool inRange = !lost(unitSse, unitSse * scale.height * scale.height);
     if (!fit.fixed[0] && (runaway(kept->parameters) || (converged == nullptr && ranAway))) {
         fit.status = Status::NoPlateau;
-    } else if (converged == nullptr) {
-        fit.status = Status::NotConverged;
-    } else if (fit.sse > totalSumOfSquares(points)) {
+        return fit;
+    }
+    // c = 0 is a flat line, whose lag lies at infinity.
+    if (converged != nullptr && (unitSse > totalSumOfSquares(unitPoints) || unit[1] == 0.0)) {
         fit.status = Status::NoGrowth;
+        return fit;
+    }
+    if (converged == nullptr) {
+        fit.status = Status::NotConverged;
     } else {
         fit.status = Status::Ok;
         if (fit.freeParameters > 0) {
             addCovariance(fit, unitPoints, unit);
-            finishCovariance(fit, scale);
+            inRange = finishCovariance(fit, scale) && inRange;
+        } else {
+            fit.covariance = Matrix3{}; // every parameter held: nothing varies
         }
     }
-    return fit;
+    return inRange && representable(fit, points) ? fit : outOfRange(fit);
 }
 
 // The runs behind the optimum: from the automatic start, then from the

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace gompertz::fit {
@@ -30,17 +31,23 @@ enum class Status {
     TooFewPoints,    // no more points than free parameters
     NotConverged,    // no run reached an optimum; parameters are the best one found
     NoPlateau,       // the asymptote runs off to infinity (a -> inf, c -> 0)
-    NoGrowth,        // the best curve is worse than the flat line at the mean
+    NoGrowth,        // the best curve is worse than the flat line at the mean, or flat (c = 0)
     NoFiniteOptimum, // every run diverged or ended on non-finite values
+    OutOfRange,      // a result to show would overflow the double range, or a
+                     // nonzero SSE or variance fall below it: other units needed
 };
 
+// With Status::Ok or NotConverged every field is finite, and so is all
+// that the statistics derive from it for display; with OutOfRange there is
+// no result: parameters and sse are NaN.
 struct Fit {
     Status status = Status::NoData;
     Parameters parameters{};
     Fixed fixed{};
     // s^2 (J^T J)^-1 at the optimum over the free parameters; zero in the
-    // rows and columns of fixed ones. Only for Status::Ok.
-    Matrix3 covariance{};
+    // rows and columns of fixed ones. Only for Status::Ok, and not when
+    // J^T J cannot be inverted.
+    std::optional<Matrix3> covariance;
     double sse = 0.0;
     int points = 0;
     int freeParameters = 0;
@@ -95,7 +102,8 @@ class LeastSquares {
     // lowest sum of squares. A run that reaches the neighbourhood of an
     // optimum already found is not followed further. Refuses, by status,
     // what is no fit: no convergence (with the best parameters found), a
-    // runaway asymptote, a curve worse than the mean.
+    // runaway asymptote, a curve worse than the mean, results beyond the
+    // range of a double.
     Fit bestFit(const std::vector<Point>& points, const Fixed& fixed, const Parameters& current);
 
   private:

@@ -29,7 +29,8 @@ enum Quantity { kA, kC, kT0, kInflectionValue, kMaxRate, kLag, kQuantities };
 std::array<Estimate, kQuantities> estimates(const Fit& fit);
 
 // Residual standard deviation sqrt(SSE / dof), and R^2 = 1 - SSE / SST
-// (nothing when all values are equal).
+// (nothing when all values are equal), SST taken in units of the largest
+// |y| so that it cannot overflow.
 double residualDeviation(const Fit& fit);
 std::optional<double> rSquared(const Fit& fit, const std::vector<Point>& points);
 
@@ -44,5 +45,11 @@ struct BandSample {
 BandSample bandAt(const Fit& fit, double t);
 // samples >= 2 points evenly from `from` to `to`.
 std::vector<BandSample> band(const Fit& fit, double from, double to, int samples);
+
+// Whether all that is shown of a fit is a finite number: parameters, SSE,
+// s, R^2, the quantities, the fitted values and residuals at the points,
+// and for Status::Ok the standard errors, intervals and band, wherever the
+// band is drawn.
+bool representable(const Fit& fit, const std::vector<Point>& points);
 
 } // namespace gompertz::fit

@@ -218,6 +218,40 @@ class AnalysisTest : public QObject {
         QCOMPARE(t.cell(0, 0), QString());
     }
 
+    void valuesBeyondTheComputersNumbersAreRefusedAndNothingShowsInfinite() {
+        // Rat42 scaled up to 9.4E+307 with a replicate at t = 79: whatever the
+        // curve, SSE >= 2 (2.2E+306)^2, beyond the largest double; then
+        // +1E+308 and -1E+308 in turn, which no monotone curve comes near.
+        Rows growth;
+        for (const auto& [t, y] : kRat42) {
+            growth.emplace_back(t, comma(QString(y).replace(',', '.').toDouble() * 1.4e306));
+        }
+        growth.emplace_back("79", comma(64.0 * 1.4e306));
+        Rows alternating;
+        for (int i = 0; i < 10; ++i) {
+            alternating.emplace_back(QString::number(i), i % 2 == 0 ? "1E+308" : "-1E+308");
+        }
+        for (const Rows& rows : {growth, alternating}) {
+            Analysis t;
+            t.w.showGraph(rows);
+            t.open();
+            t.click("ajusteOptimo");
+            QCOMPARE(t.messages.size(), 1);
+            QVERIFY2(t.messages[0].startsWith("Los valores son demasiado grandes o demasiado "
+                                              "pequeños para los números del ordenador") &&
+                         t.messages[0].contains("otras unidades"),
+                     qPrintable(t.messages[0]));
+            QCOMPARE(t.cell(0, 0), QString());
+            QCOMPARE(t.summary(), QString());
+            QVERIFY(!t.button("aplicar")->isEnabled());
+            QVERIFY(!t.button("copiar")->isEnabled());
+            t.click("valoresIniciales"); // nor a start with an infinite SSE
+            QCOMPARE(t.messages.size(), 2);
+            QCOMPARE(t.messages[1], t.messages[0]);
+            QCOMPARE(t.summary(), QString());
+        }
+    }
+
     void aRunThatDidNotConvergeIsShownMarkedAndCannotBeApplied() {
         Analysis t;
         // A jump between two points: the steepness grows without end.

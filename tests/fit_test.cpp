@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
+#include <string>
 
 using namespace gompertz::fit;
 using reference_data::dnase1;
@@ -68,10 +71,11 @@ TEST(LeastSquares, MatchesPublishedResultsFromTheWindowsStart) {
              {kWindowStart, Parameters{1, -1, 100}, Parameters{200, 0.01, -50}}) {
             const Fit fit = solver.bestFit(test.points, kAllFree, start);
             ASSERT_EQ(fit.status, Status::Ok);
+            ASSERT_TRUE(fit.covariance);
             expectRelative(test.sse, fit.sse, 1e-8);
             for (int j = 0; j < 3; ++j) {
                 expectRelative(test.expected[j], fit.parameters[j], 1e-6);
-                expectRelative(test.errors[j], std::sqrt(fit.covariance[j][j]), 1e-5);
+                expectRelative(test.errors[j], std::sqrt((*fit.covariance)[j][j]), 1e-5);
             }
             EXPECT_EQ(fit.degreesOfFreedom, test.dof);
             EXPECT_FALSE(fit.illDetermined);
@@ -106,8 +110,9 @@ TEST(LeastSquares, AFixedParameterStaysAndCountsNoDegreeOfFreedom) {
     EXPECT_NEAR(fit.parameters[0], 10, 1e-8);
     EXPECT_NEAR(fit.parameters[2], 3, 1e-8);
     EXPECT_EQ(fit.degreesOfFreedom, 8 - 2);
-    EXPECT_EQ(fit.covariance[1][1], 0.0);
-    EXPECT_EQ(fit.covariance[0][1], 0.0);
+    ASSERT_TRUE(fit.covariance);
+    EXPECT_EQ((*fit.covariance)[1][1], 0.0);
+    EXPECT_EQ((*fit.covariance)[0][1], 0.0);
     const auto rows = estimates(fit);
     EXPECT_TRUE(rows[kC].fixed);
     EXPECT_FALSE(rows[kC].standardError);
@@ -132,7 +137,7 @@ TEST(LeastSquares, RefusesWhatCannotBeFitted) {
         sse += r * r;
     }
     EXPECT_NEAR(held.sse, sse, 1e-12);
-    EXPECT_EQ(held.covariance[0][0], 0.0);
+    EXPECT_EQ(held.covariance, Matrix3{});
 }
 
 TEST(LeastSquares, GrowthThatNeverBendsIsRefusedFromEveryStart) {
@@ -171,6 +176,7 @@ TEST(LeastSquares, TheOptimumIsTheSameInAnyUnitOfTAndY) {
                     }
                     const Fit fit = solver.bestFit(scaled, kAllFree, kWindowStart);
                     ASSERT_EQ(fit.status, Status::Ok);
+                    ASSERT_TRUE(fit.covariance);
                     expectRelative(test.expected[0] * y, fit.parameters[0], 1e-6);
                     expectRelative(test.expected[1] / tUnit, fit.parameters[1], 1e-6);
                     EXPECT_NEAR(fit.parameters[2] - shift, test.expected[2] * tUnit,
@@ -178,8 +184,8 @@ TEST(LeastSquares, TheOptimumIsTheSameInAnyUnitOfTAndY) {
                     expectRelative(test.sse * y * y, fit.sse, 1e-6);
                     const double scale[3] = {y, 1 / tUnit, tUnit};
                     for (int j = 0; j < 3; ++j) {
-                        expectRelative(test.errors[j] * scale[j], std::sqrt(fit.covariance[j][j]),
-                                       1e-6);
+                        expectRelative(test.errors[j] * scale[j],
+                                       std::sqrt((*fit.covariance)[j][j]), 1e-6);
                     }
                     EXPECT_FALSE(fit.illDetermined);
                 }
@@ -220,6 +226,12 @@ TEST(LeastSquares, ACurveWorseThanTheMeanIsNoFit) {
     const Fit fit = solver.bestFit(falling, {false, true, true}, {1, 1, 2});
     EXPECT_EQ(fit.status, Status::NoGrowth);
     EXPECT_NEAR(fit.sse, sy2 - sye * sye / se2, 1e-9);
+    // c held at 0: the flat line a / e, no better than the mean, its lag
+    // t0 - 1/c at infinity.
+    for (const auto& points : {falling, dnase1()}) {
+        EXPECT_EQ(solver.bestFit(points, {false, true, false}, {1, 0, 2}).status,
+                  Status::NoGrowth);
+    }
 }
 
 TEST(AutomaticStart, HandlesDecreasingDataZerosAndRepeatedTimes) {
@@ -268,7 +280,8 @@ TEST(Statistics, QuantitiesAndTheBandFollowTheirFormulas) {
     const auto rows = estimates(fit);
     const double e = std::exp(1.0);
     const auto [a, c, t0] = fit.parameters;
-    const auto& C = fit.covariance;
+    ASSERT_TRUE(fit.covariance);
+    const auto& C = *fit.covariance;
     EXPECT_NEAR(rows[kInflectionValue].value, a / e, 1e-12);
     EXPECT_NEAR(*rows[kInflectionValue].standardError, std::sqrt(C[0][0]) / e, 1e-12);
     const double rateVariance = (c * c * C[0][0] + 2 * a * c * C[0][1] + a * a * C[1][1]) / (e * e);
@@ -303,4 +316,181 @@ TEST(Statistics, QuantitiesAndTheBandFollowTheirFormulas) {
     }
     EXPECT_NEAR(*rSquared(fit, points), 1 - 0.00936163766771 / total, 1e-9);
     EXPECT_NEAR(residualDeviation(fit), std::sqrt(0.00936163766771 / 13), 1e-9);
+}
+
+namespace {
+
+// The first of what the window shows of a fit that is not finite, or
+// nothing: parameters, SSE, s, R², covariance, the quantities with their
+// errors and intervals, the fitted values and residuals at the points and
+// the band over the data's range.
+std::string firstNonFinite(const Fit& fit, const std::vector<Point>& points) {
+    const auto bad = [](double v) { return !std::isfinite(v); };
+    if (std::any_of(fit.parameters.begin(), fit.parameters.end(), bad)) {
+        return "parameters";
+    }
+    if (bad(fit.sse) || bad(residualDeviation(fit))) {
+        return "SSE or s";
+    }
+    if (const auto r2 = rSquared(fit, points); r2 && bad(*r2)) {
+        return "R²";
+    }
+    for (std::size_t i = 0; fit.covariance && i < 3; ++i) {
+        if (std::any_of((*fit.covariance)[i].begin(), (*fit.covariance)[i].end(), bad)) {
+            return "covariance";
+        }
+    }
+    const auto rows = estimates(fit);
+    for (std::size_t q = 0; q < rows.size(); ++q) {
+        const Estimate& e = rows[q];
+        for (const auto& v : {std::optional(e.value), e.standardError, e.lower, e.upper}) {
+            if (v && bad(*v)) {
+                return "quantity " + std::to_string(q);
+            }
+        }
+    }
+    double from = points.front().t;
+    double to = from;
+    for (const Point& p : points) {
+        from = std::min(from, p.t);
+        to = std::max(to, p.t);
+        const double fitted = model(fit.parameters, p.t);
+        if (bad(fitted) || bad(p.y - fitted)) {
+            return "fitted value or residual";
+        }
+    }
+    for (const BandSample& s : band(fit, from, to, 101)) {
+        if (bad(s.t) || bad(s.lower) || bad(s.upper)) {
+            return "band";
+        }
+    }
+    return {};
+}
+
+std::vector<Point> transformed(const std::vector<Point>& points, double tUnit, double yUnit) {
+    std::vector<Point> out;
+    for (const Point& p : points) {
+        out.push_back({p.t * tUnit, p.y * yUnit});
+    }
+    return out;
+}
+
+// Rat42's growth scaled up to 9.4E+307, with a replicate at its last time:
+// whatever the curve, one of the two values at t = 79 misses it by half
+// their difference, 2.2E+306, so SSE >= 2 (2.2E+306)^2, beyond 1.8E+308.
+std::vector<Point> growthNearTheLargestDouble() {
+    auto points = transformed(rat42(), 1, 1.4e306);
+    points.push_back({79, 64.0 * 1.4e306});
+    return points;
+}
+
+// +1E+308 and -1E+308 in turn: the curve is monotone in t, so of each pair
+// of neighbours it misses one by at least 1E+308, and SSE >= 5E+616.
+std::vector<Point> alternatingExtremes() {
+    std::vector<Point> points;
+    for (int i = 0; i < 10; ++i) {
+        points.push_back({double(i), i % 2 == 0 ? 1e308 : -1e308});
+    }
+    return points;
+}
+
+} // namespace
+
+TEST(LeastSquares, ValuesWhoseSumsOverflowAreRefusedWithoutAResult) {
+    struct Case {
+        const char* name;
+        std::vector<Point> points;
+        Fixed fixed;
+        Parameters start;
+    };
+    const std::vector<Case> cases = {
+        {"growth near 1E+308", growthNearTheLargestDouble(), kAllFree, kWindowStart},
+        {"growth near 1E+308, only a free",
+         growthNearTheLargestDouble(),
+         {false, true, true},
+         {1e308, 0.0370749115685, 33.0065173506}},
+        {"growth near 1E+308, all held",
+         growthNearTheLargestDouble(),
+         {true, true, true},
+         {82.8321895974 * 1.4e306, 0.0370749115685, 33.0065173506}},
+        {"+-1E+308 in turn", alternatingExtremes(), kAllFree, kWindowStart},
+    };
+    LeastSquares solver;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        for (const Fit& fit : {solver.bestFit(test.points, test.fixed, test.start),
+                               solver.fitFrom(test.points, test.fixed, test.start)}) {
+            EXPECT_EQ(fit.status, Status::OutOfRange);
+            for (double v : fit.parameters) { // nothing that looks like a result
+                EXPECT_TRUE(std::isnan(v)) << v;
+            }
+            EXPECT_TRUE(std::isnan(fit.sse));
+            EXPECT_FALSE(fit.covariance);
+        }
+    }
+}
+
+TEST(LeastSquares, AFitAtTheEdgesOfTheDoubleRangeIsAllFiniteOrRefused) {
+    struct Case {
+        const char* name;
+        std::vector<Point> points;
+    };
+    std::vector<Point> wideT = rat42();
+    wideT.front().t = -1e308;
+    wideT.back().t = 1e308;
+    const std::vector<Case> cases = {
+        {"DNase, y x 1E+154", transformed(dnase1(), 1, 1e154)},
+        {"DNase, y x 1E+160", transformed(dnase1(), 1, 1e160)},
+        {"DNase, y x 1E-150", transformed(dnase1(), 1, 1e-150)},
+        {"DNase, y x 1E-160", transformed(dnase1(), 1, 1e-160)},
+        {"Rat42, t x 1E-300", transformed(rat42(), 1e-300, 1)},
+        {"Rat42, t x 1E+306", transformed(rat42(), 1e306, 1)},
+        {"Rat42, t from -1E+308 to 1E+308", wideT},
+        {"Rat42, y x 1E+306", transformed(rat42(), 1, 1e306)},
+        {"growth near 1E+308", growthNearTheLargestDouble()},
+        {"+-1E+308 in turn", alternatingExtremes()},
+    };
+    LeastSquares solver;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        const Fit fit = solver.bestFit(test.points, kAllFree, kWindowStart);
+        if (fit.status == Status::Ok || fit.status == Status::NotConverged) {
+            EXPECT_EQ(firstNonFinite(fit, test.points), "");
+        } else {
+            EXPECT_EQ(fit.status, Status::OutOfRange);
+        }
+    }
+}
+
+TEST(LeastSquares, LargeUnitsGiveTheSameRSquaredAndErrors) {
+    // DNase in units of 1E-154: the sum about the mean (5.4E+308) and the
+    // square of a / e (2.9E+308) overflow, the results do not. R² = 1 -
+    // SSE / SST from R's SSE and the data's SST worked out here.
+    const auto points = dnase1();
+    double mean = 0;
+    for (const Point& p : points) {
+        mean += p.y / 16;
+    }
+    double total = 0;
+    for (const Point& p : points) {
+        total += (p.y - mean) * (p.y - mean);
+    }
+    const auto large = transformed(points, 1, 1e154);
+    LeastSquares solver;
+    const Fit fit = solver.bestFit(large, kAllFree, kWindowStart);
+    ASSERT_EQ(fit.status, Status::Ok);
+    expectRelative(0.00936163766771e308, fit.sse, 1e-8);
+    ASSERT_TRUE(rSquared(fit, large));
+    EXPECT_NEAR(*rSquared(fit, large), 1 - 0.00936163766771 / total, 1e-9);
+    // Each quantity and its error as in the data's own units, times 1E+154
+    // for those in the units of y.
+    const auto rows = estimates(fit);
+    const auto plain = estimates(solver.bestFit(points, kAllFree, kWindowStart));
+    const double unit[kQuantities] = {1e154, 1, 1, 1e154, 1e154, 1};
+    for (int q = 0; q < kQuantities; ++q) {
+        SCOPED_TRACE(q);
+        expectRelative(plain[q].value * unit[q], rows[q].value, 1e-6);
+        ASSERT_TRUE(rows[q].standardError && plain[q].standardError);
+        expectRelative(*plain[q].standardError * unit[q], *rows[q].standardError, 1e-6);
+    }
 }

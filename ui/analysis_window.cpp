@@ -119,6 +119,12 @@ QString statusMessage(const fit::Fit& fit) {
     case fit::Status::NoFiniteOptimum:
         return QStringLiteral(
             "No se ha encontrado un ajuste de mínimos cuadrados finito para estos datos.");
+    case fit::Status::OutOfRange:
+        return QStringLiteral(
+            "Los valores son demasiado grandes o demasiado pequeños para los números del "
+            "ordenador: algunos resultados saldrían infinitos o se perderían. Exprese t o los "
+            "valores en otras unidades, por ejemplo divididos o multiplicados por una potencia "
+            "de diez.");
     default:
         return {};
     }
@@ -295,8 +301,19 @@ void AnalysisWindow::valoresIniciales_Click() {
         return;
     }
     const fit::Fixed fixed = main_.fixedParameters();
+    fit::Fit start;
+    start.parameters = fit::automaticStart(points_, fixed, main_.currentParameters());
+    start.fixed = fixed;
+    start.sse = fit::sumOfSquares(points_, start.parameters);
+    start.degreesOfFreedom = static_cast<int>(points_.size()) -
+                             static_cast<int>(std::count(fixed.begin(), fixed.end(), false));
+    if (!fit::representable(start, points_)) { // values beyond what doubles hold
+        start.status = fit::Status::OutOfRange;
+        messages_->show(statusMessage(start));
+        return;
+    }
     fit_.reset();
-    start_ = fit::automaticStart(points_, fixed, main_.currentParameters());
+    start_ = start.parameters;
     showStart();
     replot();
     updateApply();
