@@ -1,6 +1,8 @@
 // One click of "Ajuste óptimo": the automatic start, every
 // Levenberg-Marquardt run, the statistics and the band samples the plot
-// draws, from the main window's default parameters.
+// draws, from the main window's default parameters; and one click of
+// "Comparar modelos": every model fitted and the comparison worked out.
+#include "fit/comparison.h"
 #include "fit/least_squares.h"
 #include "fit/statistics.h"
 #include "reference_data.h"
@@ -11,16 +13,19 @@
 
 using namespace gompertz::fit;
 using reference_data::dnase1;
+using reference_data::orange1;
 using reference_data::rat42;
 
 namespace {
 
 constexpr int kBandSamples = 200;
+const Fixed kAllFree = {false, false, false, false};
+const Parameters kWindowStart = {5, 1, 0, 0};
 
 void click(benchmark::State& state, const std::vector<Point>& points) {
     LeastSquares solver;
     for (auto _ : state) {
-        const Fit fit = solver.bestFit(points, {false, false, false}, {5, 1, 0});
+        const Fit fit = solver.bestFit(gompertzModel(), points, kAllFree, kWindowStart);
         auto rows = estimates(fit);
         auto samples = band(fit, points.front().t, points.back().t, kBandSamples);
         benchmark::DoNotOptimize(rows);
@@ -28,9 +33,20 @@ void click(benchmark::State& state, const std::vector<Point>& points) {
     }
 }
 
+void compare(benchmark::State& state, const std::vector<Point>& points) {
+    LeastSquares solver;
+    for (auto _ : state) {
+        Comparison comparison = compareModels(solver, points, kAllFree, kWindowStart);
+        benchmark::DoNotOptimize(comparison);
+    }
+}
+
 } // namespace
 
 BENCHMARK_CAPTURE(click, dnase1, dnase1())->Name("BM_AjusteOptimo/dnase1");
 BENCHMARK_CAPTURE(click, rat42, rat42())->Name("BM_AjusteOptimo/rat42");
+BENCHMARK_CAPTURE(compare, dnase1, dnase1())->Name("BM_CompararModelos/dnase1");
+BENCHMARK_CAPTURE(compare, rat42, rat42())->Name("BM_CompararModelos/rat42");
+BENCHMARK_CAPTURE(compare, orange1, orange1())->Name("BM_CompararModelos/orange1");
 
 BENCHMARK_MAIN();

@@ -7,11 +7,11 @@
 #include <gsl/gsl_linalg.h>
 #include <gsl/gsl_matrix.h>
 #include <gsl/gsl_multifit_nlinear.h>
+#include <gsl/gsl_permutation.h>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numeric>
 #include <optional>
 #include <utility>
 
@@ -28,32 +28,34 @@ constexpr double kTolerance = 1e-10;
 // -1e50, say, or an asymptote without end): failed, whatever the solver says.
 constexpr double kHugeParameter = 1e12;
 constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// exp(-exp(u)) and exp(u) * exp(-exp(u)) with u = -c (t - t0); where
-// exp(u) overflows the product is 0, not inf * 0.
-struct Terms {
-    double e1 = 0.0;
-    double e1e2 = 0.0;
-};
-
-Terms terms(const Parameters& p, double t) {
-    const double e2 = std::exp(-p[1] * (t - p[2]));
-    const double e1 = std::exp(-e2);
-    return {e1, std::isfinite(e2) ? e1 * e2 : 0.0};
+std::size_t countOf(const GrowthModel& model) {
+    return static_cast<std::size_t>(model.parameterCount());
 }
 
-int freeCount(const Fixed& fixed) {
-    return static_cast<int>(std::count(fixed.begin(), fixed.end(), false));
+int freeCount(const GrowthModel& model, const Fixed& fixed) {
+    int n = 0;
+    for (std::size_t j = 0; j < countOf(model); ++j) {
+        n += fixed[j] ? 0 : 1;
+    }
+    return n;
 }
 
-bool usable(const Parameters& p) {
-    return std::all_of(p.begin(), p.end(),
-                       [](double v) { return std::isfinite(v) && std::fabs(v) < kHugeParameter; });
+bool usable(const GrowthModel& model, const Parameters& p) {
+    for (std::size_t j = 0; j < countOf(model); ++j) {
+        const bool positive = model.parameter(static_cast<int>(j)).role != Role::Shape || p[j] > 0;
+        if (!(std::isfinite(p[j]) && std::fabs(p[j]) < kHugeParameter && positive)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // The units the solver works in: t = centre + half * u, y = height * v,
-// so that u spans [-1, 1] and the largest |v| is 1. Then a = height * A,
-// c = C / half and t0 = centre + half * T.
+// so that u spans [-1, 1] and the largest |v| is 1. Then an amplitude or a
+// level is height times its unit value, a rate is over half, a time is
+// centre + half times its unit value, and a shape has no unit.
 struct Scale {
     double centre = 0.0;
     double half = 1.0;
@@ -84,160 +86,72 @@ struct Scale {
         }
         return out;
     }
-    Parameters toUnit(const Parameters& p) const {
-        return {p[0] / height, p[1] * half, (p[2] - centre) / half};
+    Parameters toUnit(const GrowthModel& model, const Parameters& p) const {
+        Parameters out = p;
+        for (std::size_t j = 0; j < countOf(model); ++j) {
+            switch (model.parameter(static_cast<int>(j)).role) {
+            case Role::Amplitude:
+            case Role::Level:
+                out[j] = p[j] / height;
+                break;
+            case Role::Rate:
+                out[j] = p[j] * half;
+                break;
+            case Role::Time:
+                out[j] = (p[j] - centre) / half;
+                break;
+            case Role::Shape:
+                break;
+            }
+        }
+        return out;
     }
-    Parameters fromUnit(const Parameters& q) const {
-        return {q[0] * height, q[1] / half, centre + q[2] * half};
+    Parameters fromUnit(const GrowthModel& model, const Parameters& q) const {
+        Parameters out = q;
+        for (std::size_t j = 0; j < countOf(model); ++j) {
+            switch (model.parameter(static_cast<int>(j)).role) {
+            case Role::Amplitude:
+            case Role::Level:
+                out[j] = q[j] * height;
+                break;
+            case Role::Rate:
+                out[j] = q[j] / half;
+                break;
+            case Role::Time:
+                out[j] = centre + q[j] * half;
+                break;
+            case Role::Shape:
+                break;
+            }
+        }
+        return out;
     }
-    // d(a, c, t0) / d(A, C, T): the covariance's scale.
-    std::array<double, 3> factors() const { return {height, 1.0 / half, half}; }
+    // d(parameter) / d(its unit value): the covariance's scale.
+    double factor(Role role) const {
+        switch (role) {
+        case Role::Amplitude:
+        case Role::Level:
+            return height;
+        case Role::Rate:
+            return 1.0 / half;
+        case Role::Time:
+            return half;
+        case Role::Shape:
+            break;
+        }
+        return 1.0;
+    }
 };
 
-// The straight line z = alpha + beta * t by least squares; nothing without
-// two distinct t.
-std::optional<std::pair<double, double>> line(const std::vector<double>& t,
-                                              const std::vector<double>& z) {
-    const double n = static_cast<double>(t.size());
-    if (t.size() < 2) {
-        return std::nullopt;
-    }
-    const double mt = std::accumulate(t.begin(), t.end(), 0.0) / n;
-    const double mz = std::accumulate(z.begin(), z.end(), 0.0) / n;
-    double stt = 0.0;
-    double stz = 0.0;
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        stt += (t[i] - mt) * (t[i] - mt);
-        stz += (t[i] - mt) * (z[i] - mz);
-    }
-    if (!(stt > 0.0)) {
-        return std::nullopt;
-    }
-    const double beta = stz / stt;
-    return std::pair{mz - beta * mt, beta};
-}
-
-// c and t0 from the linearised points at asymptote a (values in the
-// orientation where the curve is positive), honouring fixed c or t0.
-std::optional<Parameters> linearised(const std::vector<Point>& points, double sign, double a,
-                                     const Fixed& fixed, const Parameters& held) {
-    std::vector<double> t;
-    std::vector<double> z;
-    for (const Point& point : points) {
-        const double y = sign * point.y;
-        if (y > 0.0 && y < a) {
-            t.push_back(point.t);
-            z.push_back(std::log(-std::log(y / a)));
-        }
-    }
-    Parameters p{sign * a, held[1], held[2]};
-    if (fixed[1] && fixed[2]) {
-        return p;
-    }
-    if (fixed[2]) { // z = -c (t - t0): a line through t0
-        double szt = 0.0;
-        double stt = 0.0;
-        for (std::size_t i = 0; i < t.size(); ++i) {
-            szt += z[i] * (t[i] - held[2]);
-            stt += (t[i] - held[2]) * (t[i] - held[2]);
-        }
-        if (!(stt > 0.0)) {
-            return std::nullopt;
-        }
-        p[1] = -szt / stt;
-        return p;
-    }
-    double c = held[1];
-    double alpha = 0.0;
-    if (fixed[1]) {
-        if (t.empty() || c == 0.0) {
-            return std::nullopt;
-        }
-        const double n = static_cast<double>(t.size());
-        alpha = std::accumulate(z.begin(), z.end(), 0.0) / n +
-                c * std::accumulate(t.begin(), t.end(), 0.0) / n;
-    } else {
-        const auto fitted = line(t, z);
-        if (!fitted || fitted->second == 0.0) {
-            return std::nullopt;
-        }
-        alpha = fitted->first;
-        c = -fitted->second;
-    }
-    p[1] = c;
-    p[2] = alpha / c;
-    return p;
-}
-
-// A start for data the line cannot take: the curve through the middle of
-// the data, rising or falling with them.
-Parameters plainStart(const std::vector<Point>& points, double sign, const Fixed& fixed,
-                      const Parameters& held) {
-    const auto [lo, hi] = std::minmax_element(
-        points.begin(), points.end(), [](const Point& l, const Point& r) { return l.t < r.t; });
-    double ymax = 0.0;
-    double mt = 0.0;
-    for (const Point& point : points) {
-        ymax = std::max(ymax, sign * point.y);
-        mt += point.t / static_cast<double>(points.size());
-    }
-    const double span = hi->t - lo->t;
-    const double rising = sign * (hi->y - lo->y) >= 0.0 ? 1.0 : -1.0;
-    Parameters p{sign * (ymax > 0.0 ? 1.2 * ymax : 1.0), rising * (span > 0.0 ? 4.0 / span : 1.0),
-                 mt};
-    for (std::size_t j = 0; j < 3; ++j) {
-        if (fixed[j]) {
-            p[j] = held[j];
-        }
-    }
-    return p;
-}
-
 // Within a thousandth of every free parameter of a known optimum, a run
 // has joined that optimum's basin: it would end there.
-
-// Within a thousandth of every free parameter of a known optimum, a run
-// has joined that optimum's basin: it would end there.
-bool joins(const Parameters& p, const Parameters& optimum, const Fixed& fixed) {
-    for (std::size_t j = 0; j < 3; ++j) {
+bool joins(const Parameters& p, const Parameters& optimum, const Fixed& fixed, std::size_t n) {
+    for (std::size_t j = 0; j < n; ++j) {
         if (!fixed[j] && std::fabs(p[j] - optimum[j]) > 1e-3 * std::fabs(optimum[j]) + 1e-300) {
             return false;
         }
     }
     return true;
-}
-
-Parameters unitAutomaticStart(const std::vector<Point>& points, const Fixed& fixed,
-                              const Parameters& held) {
-    double total = 0.0;
-    for (const Point& point : points) {
-        total += point.y;
-    }
-    const double sign = fixed[0] ? (held[0] < 0.0 ? -1.0 : 1.0) : (total < 0.0 ? -1.0 : 1.0);
-    double ymax = 0.0;
-    for (const Point& point : points) {
-        ymax = std::max(ymax, sign * point.y);
-    }
-    Parameters best = plainStart(points, sign, fixed, held);
-    double bestSse = sumOfSquares(points, best);
-    const auto consider = [&](double a) {
-        const auto p = linearised(points, sign, a, fixed, held);
-        if (p && usable(*p)) {
-            const double sse = sumOfSquares(points, *p);
-            if (sse < bestSse) {
-                best = *p;
-                bestSse = sse;
-            }
-        }
-    };
-    if (fixed[0]) {
-        consider(sign * held[0]);
-    } else if (ymax > 0.0) {
-        for (const double factor : {1.05, 1.5, 3.0, 10.0}) {
-            consider(factor * ymax);
-        }
-    }
-    return best;
 }
 
 enum class Outcome {
@@ -256,74 +170,100 @@ struct Run {
     int iterations = 0;
 };
 
-bool runaway(const Parameters& unit) {
-    return !(std::fabs(unit[0]) <= kRunawayAsymptote);
+// An asymptote or a baseline past the data by far: no plateau in reach.
+bool runaway(const GrowthModel& model, const Parameters& unit) {
+    for (std::size_t j = 0; j < countOf(model); ++j) {
+        const Role role = model.parameter(static_cast<int>(j)).role;
+        if ((role == Role::Amplitude || role == Role::Level) &&
+            !(std::fabs(unit[j]) <= kRunawayAsymptote)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A rate of zero: the curve is a flat line.
+bool flat(const GrowthModel& model, const Parameters& p) {
+    for (std::size_t j = 0; j < countOf(model); ++j) {
+        if (model.parameter(static_cast<int>(j)).role == Role::Rate && p[j] == 0.0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
 
 namespace detail {
 
-// What one run asks of the model, and what the solver needs kept.
+// What one run asks of the model, and what the solver needs kept. The
+// solver moves the free parameters, a shape by its logarithm.
 struct Workspace {
+    const GrowthModel* model = nullptr;
     const std::vector<Point>* points = nullptr;
     Fixed fixed{};
     Parameters held{};
+    std::array<bool, kMaxParameters> logarithmic{};
     const Parameters* known = nullptr;
     Outcome stopped = Outcome::Converged; // why the model stopped the run, if it did
-    std::vector<Terms> terms;
-    Parameters termsAt{};
-    bool termsValid = false;
+    std::vector<Gradient> gradients;
+    Parameters gradientsAt{};
+    bool gradientsValid = false;
     std::vector<double> residuals, jacobian, scratch;
+
+    std::size_t count() const { return countOf(*model); }
 
     Parameters at(const double* x) const {
         Parameters p = held;
-        for (std::size_t j = 0, k = 0; j < 3; ++j) {
+        for (std::size_t j = 0, k = 0; j < count(); ++j) {
             if (!fixed[j]) {
-                p[j] = x[k++];
+                p[j] = logarithmic[j] ? std::exp(x[k]) : x[k];
+                ++k;
             }
         }
         return p;
     }
-
-    // The solver asks for the Jacobian at the point whose residuals it has
-    // just evaluated: the exponentials are kept for it.
-    void evaluateTerms(const Parameters& p) {
-        if (termsValid && p == termsAt) {
-            return;
+    void toSolver(const Parameters& p, double* x) const {
+        for (std::size_t j = 0, k = 0; j < count(); ++j) {
+            if (!fixed[j]) {
+                x[k++] = logarithmic[j] ? std::log(p[j]) : p[j];
+            }
         }
-        for (std::size_t i = 0; i < points->size(); ++i) {
-            terms[i] = fit::terms(p, (*points)[i].t);
-        }
-        termsAt = p;
-        termsValid = true;
     }
 
+    // The solver asks for the Jacobian at the point whose residuals it has
+    // just evaluated: the gradients computed with the values are kept for it.
     int evaluate(const double* x, double* f, double* J, int ldJ, int iflag) {
         const Parameters p = at(x);
         if (iflag == 1) {
-            evaluateTerms(p);
-            for (std::size_t i = 0; i < terms.size(); ++i) {
-                f[i] = p[0] * terms[i].e1 - (*points)[i].y;
+            for (std::size_t i = 0; i < points->size(); ++i) {
+                f[i] = model->valueAndGradient(p, (*points)[i].t, gradients[i]) - (*points)[i].y;
             }
+            gradientsAt = p;
+            gradientsValid = true;
             return 0;
         }
-        if (!usable(p)) {
+        if (!usable(*model, p)) {
             stopped = Outcome::RanOff;
             return -1;
         }
-        if (known != nullptr && joins(p, *known, fixed)) {
+        if (known != nullptr && joins(p, *known, fixed, count())) {
             stopped = Outcome::Joined;
             return -1;
         }
-        evaluateTerms(p);
-        for (std::size_t i = 0; i < terms.size(); ++i) {
-            const double dt = (*points)[i].t - p[2];
-            const double g[3] = {terms[i].e1, p[0] * dt * terms[i].e1e2,
-                                 -p[0] * p[1] * terms[i].e1e2};
-            for (std::size_t j = 0, k = 0; j < 3; ++j) {
+        if (!gradientsValid || p != gradientsAt) {
+            for (std::size_t i = 0; i < points->size(); ++i) {
+                model->valueAndGradient(p, (*points)[i].t, gradients[i]);
+            }
+            gradientsAt = p;
+            gradientsValid = true;
+        }
+        for (std::size_t i = 0; i < points->size(); ++i) {
+            for (std::size_t j = 0, k = 0; j < count(); ++j) {
                 if (!fixed[j]) {
-                    J[k++ * static_cast<std::size_t>(ldJ) + i] = g[j]; // column-major
+                    // column-major; d/d ln p = p d/dp
+                    J[k++ * static_cast<std::size_t>(ldJ) + i] =
+                        logarithmic[j] ? gradients[i][j] * p[j] : gradients[i][j];
                 }
             }
         }
@@ -339,48 +279,49 @@ int evaluate(void* data, int, int, const double* x, double* f, double* J, int ld
     return static_cast<detail::Workspace*>(data)->evaluate(x, f, J, ldJ, iflag);
 }
 
-Run runFrom(detail::Workspace& w, const std::vector<Point>& points, const Fixed& fixed,
-            const Parameters& start, const Parameters* known) {
+Run runFrom(detail::Workspace& w, const GrowthModel& model, const std::vector<Point>& points,
+            const Fixed& fixed, const Parameters& start, const Parameters* known) {
     Run out;
     out.parameters = start;
-    if (!usable(start)) {
+    if (!usable(model, start)) {
         return out;
     }
     const int m = static_cast<int>(points.size());
-    const int n = freeCount(fixed);
+    const int n = freeCount(model, fixed);
     if (n == 0) { // every parameter held: the curve as it stands
-        out.sse = sumOfSquares(points, start);
+        out.sse = sumOfSquares(model, points, start);
         out.outcome = Outcome::Converged;
         return out;
     }
+    w.model = &model;
     w.points = &points;
     w.fixed = fixed;
     w.held = start;
+    for (std::size_t j = 0; j < kMaxParameters; ++j) {
+        w.logarithmic[j] = j < countOf(model) && model.parameter(static_cast<int>(j)).role == Role::Shape;
+    }
     w.known = known;
     w.stopped = Outcome::Converged;
-    w.termsValid = false;
-    w.terms.resize(points.size());
+    w.gradientsValid = false;
+    w.gradients.resize(points.size());
     w.residuals.resize(points.size());
-    w.jacobian.resize(points.size() * 3);
-    w.scratch.resize(6 * 3 + points.size());
-    double x[3] = {};
-    for (std::size_t j = 0, k = 0; j < 3; ++j) {
-        if (!fixed[j]) {
-            x[k++] = start[j];
-        }
-    }
+    w.jacobian.resize(points.size() * kMaxParameters);
+    w.scratch.resize(6 * kMaxParameters + points.size());
+    double x[kMaxParameters] = {};
+    w.toSolver(start, x);
     double* s = w.scratch.data();
-    int ipvt[3] = {};
+    constexpr int k = static_cast<int>(kMaxParameters);
+    int ipvt[kMaxParameters] = {};
     int evaluations = 0;
-    const int info =
-        lmder(evaluate, &w, m, n, x, w.residuals.data(), w.jacobian.data(), m, kTolerance,
-              kTolerance, 0.0, kMaxEvaluations, s, 1, 100.0, 0, &evaluations, &out.iterations, ipvt,
-              s + 3, s + 6, s + 9, s + 12, s + 15);
+    const int info = lmder(evaluate, &w, m, n, x, w.residuals.data(), w.jacobian.data(), m,
+                           kTolerance, kTolerance, 0.0, kMaxEvaluations, s, 1, 100.0, 0,
+                           &evaluations, &out.iterations, ipvt, s + k, s + 2 * k, s + 3 * k,
+                           s + 4 * k, s + 5 * k);
     out.parameters = w.at(x);
-    out.sse = sumOfSquares(points, out.parameters);
+    out.sse = sumOfSquares(model, points, out.parameters);
     if (info < 0) {
         out.outcome = w.stopped;
-    } else if (!usable(out.parameters) || !std::isfinite(out.sse) || info == 0) {
+    } else if (!usable(model, out.parameters) || !std::isfinite(out.sse) || info == 0) {
         out.outcome = Outcome::RanOff;
     } else if (info == 5) {
         out.outcome = Outcome::CapReached;
@@ -392,11 +333,14 @@ Run runFrom(detail::Workspace& w, const std::vector<Point>& points, const Fixed&
 
 // The free parameters' columns of the Jacobian at p, one row a point; the
 // caller frees it.
-gsl_matrix* jacobianAt(const std::vector<Point>& points, const Fixed& fixed, const Parameters& p) {
-    gsl_matrix* J = gsl_matrix_alloc(points.size(), static_cast<std::size_t>(freeCount(fixed)));
+gsl_matrix* jacobianAt(const GrowthModel& model, const std::vector<Point>& points,
+                       const Fixed& fixed, const Parameters& p) {
+    gsl_matrix* J =
+        gsl_matrix_alloc(points.size(), static_cast<std::size_t>(freeCount(model, fixed)));
+    Gradient g{};
     for (std::size_t i = 0; i < points.size(); ++i) {
-        const auto g = modelGradient(p, points[i].t);
-        for (std::size_t j = 0, col = 0; j < 3; ++j) {
+        model.valueAndGradient(p, points[i].t, g);
+        for (std::size_t j = 0, col = 0; j < countOf(model); ++j) {
             if (!fixed[j]) {
                 gsl_matrix_set(J, i, col++, g[j]);
             }
@@ -410,24 +354,25 @@ gsl_matrix* jacobianAt(const std::vector<Point>& points, const Fixed& fixed, con
 // optimum. A Gauss-Newton step, worked out from the Jacobian and the
 // residuals rather than from differences of sums, covers the rest; it is
 // kept only if the sum does not grow beyond rounding.
-Parameters polished(const std::vector<Point>& points, const Fixed& fixed, const Parameters& p) {
+Parameters polished(const GrowthModel& model, const std::vector<Point>& points,
+                    const Fixed& fixed, const Parameters& p) {
     const std::size_t n = points.size();
-    const auto k = static_cast<std::size_t>(freeCount(fixed));
+    const auto k = static_cast<std::size_t>(freeCount(model, fixed));
     if (k == 0) {
         return p;
     }
-    gsl_matrix* J = jacobianAt(points, fixed, p);
+    gsl_matrix* J = jacobianAt(model, points, fixed, p);
     gsl_vector* r = gsl_vector_alloc(n);
     gsl_vector* tau = gsl_vector_alloc(k);
     gsl_vector* step = gsl_vector_alloc(k);
     gsl_vector* left = gsl_vector_alloc(n);
     for (std::size_t i = 0; i < n; ++i) {
-        gsl_vector_set(r, i, points[i].y - model(p, points[i].t));
+        gsl_vector_set(r, i, points[i].y - model.value(p, points[i].t));
     }
     Parameters out = p;
     if (gsl_linalg_QR_decomp(J, tau) == GSL_SUCCESS &&
         gsl_linalg_QR_lssolve(J, tau, r, step, left) == GSL_SUCCESS) {
-        for (std::size_t j = 0, col = 0; j < 3; ++j) {
+        for (std::size_t j = 0, col = 0; j < countOf(model); ++j) {
             if (!fixed[j]) {
                 out[j] += gsl_vector_get(step, col++);
             }
@@ -437,61 +382,63 @@ Parameters polished(const std::vector<Point>& points, const Fixed& fixed, const 
         gsl_vector_free(v);
     }
     gsl_matrix_free(J);
-    const double before = sumOfSquares(points, p);
-    return usable(out) && sumOfSquares(points, out) <= before * (1 + 1e-12) ? out : p;
+    const double before = sumOfSquares(model, points, p);
+    return usable(model, out) && sumOfSquares(model, points, out) <= before * (1 + 1e-12) ? out
+                                                                                          : p;
 }
 
 // The determinant of J^T J with its columns scaled to unit length: 1 for
 // independent directions, near 0 when the data cannot tell them apart.
 double scaledGramDeterminant(const gsl_matrix* J) {
     const std::size_t p = J->size2;
-    double gram[3][3] = {};
+    gsl_matrix* gram = gsl_matrix_alloc(p, p);
+    gsl_permutation* order = gsl_permutation_alloc(p);
+    double determinant = 1.0;
     for (std::size_t a = 0; a < p; ++a) {
         for (std::size_t b = 0; b < p; ++b) {
+            double sum = 0.0;
             for (std::size_t i = 0; i < J->size1; ++i) {
-                gram[a][b] += gsl_matrix_get(J, i, a) * gsl_matrix_get(J, i, b);
+                sum += gsl_matrix_get(J, i, a) * gsl_matrix_get(J, i, b);
             }
+            gsl_matrix_set(gram, a, b, sum);
         }
     }
-    double scale[3] = {1, 1, 1};
-    for (std::size_t a = 0; a < p; ++a) {
-        if (!(gram[a][a] > 0.0)) {
-            return 0.0;
+    for (std::size_t a = 0; a < p && determinant != 0.0; ++a) {
+        const double norm = std::sqrt(gsl_matrix_get(gram, a, a));
+        if (!(norm > 0.0)) {
+            determinant = 0.0;
         }
-        scale[a] = 1.0 / std::sqrt(gram[a][a]);
-    }
-    double g[3][3] = {};
-    for (std::size_t a = 0; a < p; ++a) {
-        for (std::size_t b = 0; b < p; ++b) {
-            g[a][b] = gram[a][b] * scale[a] * scale[b];
+        for (std::size_t b = 0; b < p && determinant != 0.0; ++b) {
+            gsl_matrix_set(gram, a, b, gsl_matrix_get(gram, a, b) / norm);
+            gsl_matrix_set(gram, b, a, gsl_matrix_get(gram, b, a) / norm);
         }
     }
-    switch (p) {
-    case 1:
-        return g[0][0];
-    case 2:
-        return g[0][0] * g[1][1] - g[0][1] * g[1][0];
-    default:
-        return g[0][0] * (g[1][1] * g[2][2] - g[1][2] * g[2][1]) -
-               g[0][1] * (g[1][0] * g[2][2] - g[1][2] * g[2][0]) +
-               g[0][2] * (g[1][0] * g[2][1] - g[1][1] * g[2][0]);
+    int sign = 0;
+    if (determinant != 0.0) {
+        determinant = gsl_linalg_LU_decomp(gram, order, &sign) == GSL_SUCCESS
+                          ? gsl_linalg_LU_det(gram, sign)
+                          : 0.0;
     }
+    gsl_permutation_free(order);
+    gsl_matrix_free(gram);
+    return determinant;
 }
 
 // s^2 (J^T J)^-1 in the fit's units, from the Jacobian at the optimum;
 // none when it cannot be worked out.
 void addCovariance(Fit& fit, const std::vector<Point>& unitPoints, const Parameters& unit) {
+    const GrowthModel& model = *fit.model;
     const auto p = static_cast<std::size_t>(fit.freeParameters);
-    gsl_matrix* J = jacobianAt(unitPoints, fit.fixed, unit);
+    gsl_matrix* J = jacobianAt(model, unitPoints, fit.fixed, unit);
     gsl_matrix* covar = gsl_matrix_alloc(p, p);
-    const double s2 = sumOfSquares(unitPoints, unit) / fit.degreesOfFreedom;
+    const double s2 = sumOfSquares(model, unitPoints, unit) / fit.degreesOfFreedom;
     bool computed = gsl_multifit_nlinear_covar(J, 0.0, covar) == GSL_SUCCESS;
-    Matrix3 C{};
-    for (std::size_t a = 0, ka = 0; a < 3 && computed; ++a) {
+    Matrix C{};
+    for (std::size_t a = 0, ka = 0; a < countOf(model) && computed; ++a) {
         if (fit.fixed[a]) {
             continue;
         }
-        for (std::size_t b = 0, kb = 0; b < 3; ++b) {
+        for (std::size_t b = 0, kb = 0; b < countOf(model); ++b) {
             if (!fit.fixed[b]) {
                 C[a][b] = s2 * gsl_matrix_get(covar, ka, kb++);
                 computed = computed && std::isfinite(C[a][b]);
@@ -516,26 +463,31 @@ bool lost(double unit, double scaled) {
 }
 
 // The covariance in the data's units, and whether a standard error exceeds
-// its value (for t0, whose value depends on where t starts: the span of t).
-// False when a variance is lost below the double range.
+// what the parameter can be known to (its value; for a time, the span of
+// t; for a level, the largest |y|). False when a variance is lost below the
+// double range.
 bool finishCovariance(Fit& fit, const Scale& scale) {
     if (!fit.covariance) {
         return true;
     }
-    Matrix3& C = *fit.covariance;
-    const auto d = scale.factors();
-    const double reach[3] = {std::fabs(fit.parameters[0]), std::fabs(fit.parameters[1]),
-                             2 * scale.half};
+    const GrowthModel& model = *fit.model;
+    Matrix& C = *fit.covariance;
     bool kept = true;
-    for (std::size_t a = 0; a < 3; ++a) {
+    for (std::size_t a = 0; a < countOf(model); ++a) {
+        const Role role = model.parameter(static_cast<int>(a)).role;
         const double unitVariance = C[a][a];
-        for (std::size_t b = 0; b < 3; ++b) {
-            C[a][b] = C[a][b] * d[a] * d[b]; // in turn: d[a] * d[b] alone may overflow
+        for (std::size_t b = 0; b < countOf(model); ++b) {
+            // in turn: the two factors' product alone may overflow
+            C[a][b] = C[a][b] * scale.factor(role) *
+                      scale.factor(model.parameter(static_cast<int>(b)).role);
         }
         const double variance = C[a][a];
         kept = kept && !lost(unitVariance, variance);
+        const double reach = role == Role::Time    ? 2 * scale.half
+                             : role == Role::Level ? scale.height
+                                                   : std::fabs(fit.parameters[a]);
         if (!fit.fixed[a] &&
-            (!(std::isfinite(variance) && variance >= 0.0) || std::sqrt(variance) > reach[a])) {
+            (!(std::isfinite(variance) && variance >= 0.0) || std::sqrt(variance) > reach)) {
             fit.illDetermined = true;
         }
     }
@@ -544,9 +496,8 @@ bool finishCovariance(Fit& fit, const Scale& scale) {
 
 // No result, rather than one with infinite or vanished numbers.
 Fit outOfRange(Fit fit) {
-    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
     fit.status = Status::OutOfRange;
-    fit.parameters = {kNaN, kNaN, kNaN};
+    fit.parameters.fill(kNaN);
     fit.sse = kNaN;
     fit.covariance.reset();
     fit.illDetermined = false;
@@ -555,19 +506,11 @@ Fit outOfRange(Fit fit) {
 
 } // namespace
 
-double model(const Parameters& p, double t) {
-    return p[0] * std::exp(-std::exp(-p[1] * (t - p[2])));
-}
-
-std::array<double, 3> modelGradient(const Parameters& p, double t) {
-    const Terms k = terms(p, t);
-    return {k.e1, p[0] * (t - p[2]) * k.e1e2, -p[0] * p[1] * k.e1e2};
-}
-
-double sumOfSquares(const std::vector<Point>& points, const Parameters& p) {
+double sumOfSquares(const GrowthModel& model, const std::vector<Point>& points,
+                    const Parameters& p) {
     double sum = 0.0;
     for (const Point& point : points) {
-        const double r = model(p, point.t) - point.y;
+        const double r = model.value(p, point.t) - point.y;
         sum += r * r;
     }
     return sum;
@@ -585,13 +528,14 @@ double totalSumOfSquares(const std::vector<Point>& points) {
     return total;
 }
 
-Parameters automaticStart(const std::vector<Point>& points, const Fixed& fixed,
-                          const Parameters& held) {
+Parameters automaticStart(const GrowthModel& model, const std::vector<Point>& points,
+                          const Fixed& fixed, const Parameters& held) {
     if (points.empty()) {
         return held;
     }
     const Scale scale(points);
-    return scale.fromUnit(unitAutomaticStart(scale.toUnit(points), fixed, scale.toUnit(held)));
+    return scale.fromUnit(
+        model, model.start(scale.toUnit(points), fixed, scale.toUnit(model, held)));
 }
 
 LeastSquares::LeastSquares() : workspace_(std::make_unique<detail::Workspace>()) {
@@ -603,11 +547,16 @@ LeastSquares::~LeastSquares() = default;
 namespace {
 
 // The fit's frame: counts, and the refusals that need no run.
-Fit frame(const std::vector<Point>& points, const Fixed& fixed, const Parameters& start) {
+Fit frame(const GrowthModel& model, const std::vector<Point>& points, const Fixed& fixed,
+          const Parameters& start) {
     Fit fit;
+    fit.model = &model;
     fit.fixed = fixed;
+    for (std::size_t j = countOf(model); j < kMaxParameters; ++j) {
+        fit.fixed[j] = true; // no such parameter
+    }
     fit.points = static_cast<int>(points.size());
-    fit.freeParameters = freeCount(fixed);
+    fit.freeParameters = freeCount(model, fixed);
     fit.degreesOfFreedom = fit.points - fit.freeParameters;
     fit.parameters = start;
     fit.status = points.empty()              ? Status::NoData
@@ -625,6 +574,7 @@ bool lower(const Run* candidate, const Run* than) {
 // when what would be shown of it does not fit in doubles.
 Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& points,
              const std::vector<Point>& unitPoints, const Scale& scale) {
+    const GrowthModel& model = *fit.model;
     const Run* converged = nullptr;
     const Run* other = nullptr;
     bool ranAway = false;
@@ -632,7 +582,7 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
         if (run.outcome == Outcome::Converged && lower(&run, converged)) {
             converged = &run;
         } else if (run.outcome == Outcome::RanOff) {
-            ranAway = ranAway || runaway(run.parameters);
+            ranAway = ranAway || runaway(model, run.parameters);
         } else if (std::isfinite(run.sse) && lower(&run, other)) {
             other = &run;
         }
@@ -642,20 +592,22 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
         fit.status = ranAway ? Status::NoPlateau : Status::NoFiniteOptimum;
         return fit;
     }
-    const Parameters unit =
-        converged != nullptr ? polished(unitPoints, fit.fixed, kept->parameters) : kept->parameters;
-    fit.parameters = scale.fromUnit(unit);
-    fit.sse = sumOfSquares(points, fit.parameters);
+    const Parameters unit = converged != nullptr
+                                ? polished(model, unitPoints, fit.fixed, kept->parameters)
+                                : kept->parameters;
+    fit.parameters = scale.fromUnit(model, unit);
+    fit.sse = sumOfSquares(model, points, fit.parameters);
     fit.iterations = kept->iterations;
     // In the fit's units, where the sum about the mean cannot overflow.
-    const double unitSse = sumOfSquares(unitPoints, unit);
+    const double unitSse = sumOfSquares(model, unitPoints, unit);
     bool inRange = !lost(unitSse, unitSse * scale.height * scale.height);
-    if (!fit.fixed[0] && (runaway(kept->parameters) || (converged == nullptr && ranAway))) {
+    if (!fit.fixed[0] &&
+        (runaway(model, kept->parameters) || (converged == nullptr && ranAway))) {
         fit.status = Status::NoPlateau;
         return fit;
     }
-    // c = 0 is a flat line, whose lag lies at infinity.
-    if (converged != nullptr && (unitSse > totalSumOfSquares(unitPoints) || unit[1] == 0.0)) {
+    // A rate of 0 is a flat line, whose lag lies at infinity.
+    if (converged != nullptr && (unitSse > totalSumOfSquares(unitPoints) || flat(model, unit))) {
         fit.status = Status::NoGrowth;
         return fit;
     }
@@ -667,25 +619,30 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
             addCovariance(fit, unitPoints, unit);
             inRange = finishCovariance(fit, scale) && inRange;
         } else {
-            fit.covariance = Matrix3{}; // every parameter held: nothing varies
+            fit.covariance = Matrix{}; // every parameter held: nothing varies
         }
     }
     return inRange && representable(fit, points) ? fit : outOfRange(fit);
 }
 
-// The runs behind the optimum: from the automatic start, then from the
-// window's parameters until it joins the first optimum, and from five more
-// starts around the automatic one only when neither converged.
-std::vector<Run> runsFrom(detail::Workspace& w, const std::vector<Point>& unitPoints,
-                          const Fixed& fixed, const Parameters& held) {
-    const Parameters start = unitAutomaticStart(unitPoints, fixed, held);
+// The runs behind the optimum: from the model's automatic start, then
+// (when asked) from the current parameters until it joins the first
+// optimum, and from five more starts around the automatic one only when
+// none converged.
+std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
+                          const std::vector<Point>& unitPoints, const Fixed& fixed,
+                          const Parameters& held, LeastSquares::Starts starts) {
+    const Parameters start = model.start(unitPoints, fixed, held);
     std::vector<Run> runs;
     runs.reserve(7);
-    runs.push_back(runFrom(w, unitPoints, fixed, start, nullptr));
+    runs.push_back(runFrom(w, model, unitPoints, fixed, start, nullptr));
     const bool found = runs[0].outcome == Outcome::Converged;
-    runs.push_back(runFrom(w, unitPoints, fixed, held, found ? &runs[0].parameters : nullptr));
-    if (runs[1].outcome == Outcome::Joined) {
-        runs.pop_back();
+    if (starts == LeastSquares::Starts::AutomaticAndCurrent) {
+        runs.push_back(
+            runFrom(w, model, unitPoints, fixed, held, found ? &runs[0].parameters : nullptr));
+        if (runs[1].outcome == Outcome::Joined) {
+            runs.pop_back();
+        }
     }
     if (std::none_of(runs.begin(), runs.end(),
                      [](const Run& r) { return r.outcome == Outcome::Converged; })) {
@@ -697,7 +654,7 @@ std::vector<Run> runsFrom(detail::Workspace& w, const std::vector<Point>& unitPo
                     p[j] *= factor[j];
                 }
             }
-            runs.push_back(runFrom(w, unitPoints, fixed, p, nullptr));
+            runs.push_back(runFrom(w, model, unitPoints, fixed, p, nullptr));
         }
     }
     return runs;
@@ -706,31 +663,34 @@ std::vector<Run> runsFrom(detail::Workspace& w, const std::vector<Point>& unitPo
 // The frame, the fit's units, the runs and what they come to; runs(unit
 // points, start in the fit's units) makes the runs.
 template <typename MakeRuns>
-Fit solved(const std::vector<Point>& points, const Fixed& fixed, const Parameters& start,
-           MakeRuns runs) {
-    Fit fit = frame(points, fixed, start);
+Fit solved(const GrowthModel& model, const std::vector<Point>& points, const Fixed& fixed,
+           const Parameters& start, MakeRuns runs) {
+    Fit fit = frame(model, points, fixed, start);
     if (fit.status != Status::Ok) {
         return fit;
     }
     const Scale scale(points);
     const auto unitPoints = scale.toUnit(points);
-    return conclude(fit, runs(unitPoints, scale.toUnit(start)), points, unitPoints, scale);
+    return conclude(fit, runs(unitPoints, scale.toUnit(model, start)), points, unitPoints, scale);
 }
 
 } // namespace
 
-Fit LeastSquares::fitFrom(const std::vector<Point>& points, const Fixed& fixed,
-                          const Parameters& start) {
-    return solved(points, fixed, start, [&](const auto& unitPoints, const Parameters& unitStart) {
-        return std::vector<Run>{runFrom(*workspace_, unitPoints, fixed, unitStart, nullptr)};
-    });
+Fit LeastSquares::fitFrom(const GrowthModel& model, const std::vector<Point>& points,
+                          const Fixed& fixed, const Parameters& start) {
+    return solved(model, points, fixed, start,
+                  [&](const auto& unitPoints, const Parameters& unitStart) {
+                      return std::vector<Run>{
+                          runFrom(*workspace_, model, unitPoints, fixed, unitStart, nullptr)};
+                  });
 }
 
-Fit LeastSquares::bestFit(const std::vector<Point>& points, const Fixed& fixed,
-                          const Parameters& current) {
-    return solved(points, fixed, current, [&](const auto& unitPoints, const Parameters& held) {
-        return runsFrom(*workspace_, unitPoints, fixed, held);
-    });
+Fit LeastSquares::bestFit(const GrowthModel& model, const std::vector<Point>& points,
+                          const Fixed& fixed, const Parameters& current, Starts starts) {
+    return solved(model, points, fixed, current,
+                  [&](const auto& unitPoints, const Parameters& held) {
+                      return runsFrom(*workspace_, model, unitPoints, fixed, held, starts);
+                  });
 }
 
 } // namespace gompertz::fit

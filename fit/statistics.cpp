@@ -5,24 +5,33 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numbers>
 #include <utility>
 
 namespace gompertz::fit {
 namespace {
 
-using Gradient = std::array<double, 3>;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // sqrt(g^T C g), C symmetric, worked out in units of the largest
 // |g_i| sqrt(C_ii) so that no square overflows: infinite only when the
 // result itself is beyond the double range; NaN when C gives no variance
 // (a negative or non-finite diagonal, or a negative form from rounding).
-double deviation(const Matrix3& C, const Gradient& g) {
+double deviation(const Matrix& C, const Gradient& g) {
+    double direct = 0.0; // g^T C g as it stands, when nothing overflows
+    for (std::size_t i = 0; i < kMaxParameters; ++i) {
+        double row = 0.0;
+        for (std::size_t j = 0; j < kMaxParameters; ++j) {
+            row += C[i][j] * g[j];
+        }
+        direct += g[i] * row;
+    }
+    if (std::isfinite(direct) && direct > 1e-280) { // else scaled, against overflow and underflow
+        return std::sqrt(direct);
+    }
     Gradient sd{};
     Gradient h{}; // g_i sd_i
     double top = 0.0;
-    for (std::size_t j = 0; j < 3; ++j) {
+    for (std::size_t j = 0; j < kMaxParameters; ++j) {
         if (g[j] == 0.0) {
             continue;
         }
@@ -37,8 +46,8 @@ double deviation(const Matrix3& C, const Gradient& g) {
         return top;
     }
     double sum = 0.0;
-    for (std::size_t i = 0; i < 3; ++i) {
-        for (std::size_t j = 0; j < 3; ++j) {
+    for (std::size_t i = 0; i < kMaxParameters; ++i) {
+        for (std::size_t j = 0; j < kMaxParameters; ++j) {
             if (h[i] != 0.0 && h[j] != 0.0) {
                 const double correlation = std::clamp(C[i][j] / sd[i] / sd[j], -1.0, 1.0);
                 sum += (h[i] / top) * (h[j] / top) * correlation;
@@ -50,7 +59,7 @@ double deviation(const Matrix3& C, const Gradient& g) {
 
 // Depends on fixed parameters only.
 bool heldBy(const Fit& fit, const Gradient& g) {
-    for (std::size_t j = 0; j < 3; ++j) {
+    for (std::size_t j = 0; j < kMaxParameters; ++j) {
         if (g[j] != 0.0 && !fit.fixed[j]) {
             return false;
         }
@@ -58,18 +67,19 @@ bool heldBy(const Fit& fit, const Gradient& g) {
     return true;
 }
 
-// Each quantity's value and gradient in (a, c, t0).
-std::array<std::pair<double, Gradient>, kQuantities> quantities(const Fit& fit) {
-    const auto [a, c, t0] = fit.parameters;
-    const double e = std::numbers::e;
-    return {{
-        {a, {1, 0, 0}},
-        {c, {0, 1, 0}},
-        {t0, {0, 0, 1}},
-        {a / e, {1 / e, 0, 0}},
-        {a * (c / e), {c / e, a / e, 0}},
-        {t0 - 1 / c, {0, 1 / c / c, 1}},
-    }};
+// Each row's label, value and gradient: the parameters, then the read-outs.
+std::vector<ReadOut> quantities(const Fit& fit) {
+    const GrowthModel& model = *fit.model;
+    std::vector<ReadOut> rows;
+    for (int j = 0; j < model.parameterCount(); ++j) {
+        ReadOut row{model.parameter(j).label, fit.parameters[static_cast<std::size_t>(j)], {}};
+        row.gradient[static_cast<std::size_t>(j)] = 1.0;
+        rows.push_back(std::move(row));
+    }
+    for (ReadOut& row : model.readOuts(fit.parameters)) {
+        rows.push_back(std::move(row));
+    }
+    return rows;
 }
 
 // A quantity's estimate from its gradient: fixed when it depends on fixed
@@ -96,15 +106,25 @@ double studentQuantile975(int degreesOfFreedom) {
     if (degreesOfFreedom < 1) {
         return std::numeric_limits<double>::quiet_NaN();
     }
+    // Every click asks for a few: the usual ones are worked out once.
+    static const auto kCommon = [] {
+        std::array<double, 64> table{};
+        for (std::size_t df = 1; df < table.size(); ++df) {
+            table[df] = gsl_cdf_tdist_Pinv(0.975, static_cast<double>(df));
+        }
+        return table;
+    }();
+    if (static_cast<std::size_t>(degreesOfFreedom) < kCommon.size()) {
+        return kCommon[static_cast<std::size_t>(degreesOfFreedom)];
+    }
     return gsl_cdf_tdist_Pinv(0.975, static_cast<double>(degreesOfFreedom));
 }
 
-std::array<Estimate, kQuantities> estimates(const Fit& fit) {
+std::vector<ResultRow> estimates(const Fit& fit) {
     const double q = studentQuantile975(fit.degreesOfFreedom);
-    const auto rows = quantities(fit);
-    std::array<Estimate, kQuantities> out;
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        out[r] = estimate(fit, rows[r].first, rows[r].second, q);
+    std::vector<ResultRow> out;
+    for (const ReadOut& row : quantities(fit)) {
+        out.push_back({row.label, estimate(fit, row.value, row.gradient, q)});
     }
     return out;
 }
@@ -136,8 +156,11 @@ std::optional<double> rSquared(const Fit& fit, const std::vector<Point>& points)
 namespace {
 
 BandSample bandWith(const Fit& fit, double t, double q) {
-    const Gradient g = modelGradient(fit.parameters, t);
-    const double fitted = fit.parameters[0] * g[0]; // df/da is the curve over a
+    Gradient g{};
+    const double fitted = fit.model->valueAndGradient(fit.parameters, t, g);
+    for (std::size_t j = 0; j < kMaxParameters; ++j) {
+        g[j] = fit.fixed[j] ? 0.0 : g[j];
+    }
     const double sd = fit.covariance ? deviation(*fit.covariance, g) : 0.0;
     const double half = std::isfinite(q) && std::isfinite(sd) && sd > 0.0 ? q * sd : 0.0;
     return {t, fitted, fitted - half, fitted + half};
@@ -162,51 +185,56 @@ std::vector<BandSample> band(const Fit& fit, double from, double to, int samples
 
 bool representable(const Fit& fit, const std::vector<Point>& points) {
     const auto finite = [](double v) { return std::isfinite(v); };
-    if (!std::all_of(fit.parameters.begin(), fit.parameters.end(), finite) || !finite(fit.sse) ||
-        !finite(residualDeviation(fit))) {
+    const std::size_t n = static_cast<std::size_t>(fit.model->parameterCount());
+    if (!std::all_of(fit.parameters.begin(), fit.parameters.begin() + n, finite) ||
+        !finite(fit.sse) || !finite(residualDeviation(fit))) {
         return false;
     }
     if (const auto r2 = rSquared(fit, points); r2 && !finite(*r2)) {
         return false;
     }
     for (const Point& point : points) {
-        const double fitted = model(fit.parameters, point.t);
+        const double fitted = fit.model->value(fit.parameters, point.t);
         if (!finite(fitted) || !finite(point.y - fitted)) {
             return false;
         }
     }
     const auto rows = quantities(fit);
-    if (!std::all_of(rows.begin(), rows.end(),
-                     [&](const auto& row) { return finite(row.first); })) {
+    if (!std::all_of(rows.begin(), rows.end(), [&](const ReadOut& row) {
+            return finite(row.value);
+        })) {
         return false;
     }
     if (fit.status != Status::Ok || !fit.covariance) {
         return true;
     }
-    const Matrix3& C = *fit.covariance;
+    const Matrix& C = *fit.covariance;
     for (const auto& row : C) {
         if (!std::all_of(row.begin(), row.end(), finite)) {
             return false;
         }
     }
     const double q = studentQuantile975(fit.degreesOfFreedom);
-    for (const auto& [value, g] : rows) {
-        const double sd = heldBy(fit, g) ? 0.0 : deviation(C, g);
-        if (std::isinf(sd) || (finite(sd) && !(finite(value - q * sd) && finite(value + q * sd)))) {
+    for (const ReadOut& row : rows) {
+        const double sd = heldBy(fit, row.gradient) ? 0.0 : deviation(C, row.gradient);
+        if (std::isinf(sd) ||
+            (finite(sd) && !(finite(row.value - q * sd) && finite(row.value + q * sd)))) {
             return false;
         }
     }
-    // Wherever t is, |f| <= |a| and the band's half width is at most
-    // q (sd_a + 0.28 |a / c| sd_c + |a c| / e sd_t0): |df/da| <= 1,
-    // |df/dc| = |a / c| |u| e^u exp(-e^u) with u = -c (t - t0), whose
-    // largest value is 0.2701 |a / c|, and |df/dt0| <= |a c| / e.
-    const auto [a, c, t0] = fit.parameters;
-    const double sdA = std::sqrt(C[0][0]);
-    const double sdC = std::sqrt(C[1][1]);
-    const double sdT0 = std::sqrt(C[2][2]);
-    const double rateTerm = sdC == 0.0 ? 0.0 : 0.28 * std::fabs(a) * (sdC / std::fabs(c));
-    const double shiftTerm = std::fabs(a) * (std::fabs(c) * sdT0) / std::numbers::e;
-    return finite(std::fabs(a) + q * (sdA + rateTerm + shiftTerm));
+    // The band where it is widest, about the points, and far out on either
+    // side, where the curve meets its asymptotes.
+    const auto [lo, hi] = std::minmax_element(
+        points.begin(), points.end(), [](const Point& l, const Point& r) { return l.t < r.t; });
+    const double reach = 10 * (hi->t / 2 - lo->t / 2) + 1;
+    const auto bandFinite = [&](double t) {
+        const BandSample s = bandWith(fit, t, q);
+        return finite(s.fitted) && finite(s.lower) && finite(s.upper);
+    };
+    return std::all_of(points.begin(), points.end(),
+                       [&](const Point& point) { return bandFinite(point.t); }) &&
+           bandFinite(std::max(lo->t - reach, -std::numeric_limits<double>::max())) &&
+           bandFinite(std::min(hi->t + reach, std::numeric_limits<double>::max()));
 }
 
 } // namespace gompertz::fit

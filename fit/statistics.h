@@ -4,6 +4,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace gompertz::fit {
@@ -22,11 +23,17 @@ struct Estimate {
     std::optional<double> upper;
 };
 
-// a, c, t0, then what biologists read off the curve: the value at the
-// inflection a/e, the largest growth rate a*c/e and the lag t0 - 1/c, their
-// errors by the delta method from the same covariance.
-enum Quantity { kA, kC, kT0, kInflectionValue, kMaxRate, kLag, kQuantities };
-std::array<Estimate, kQuantities> estimates(const Fit& fit);
+// One row of the results: a parameter or a quantity read off the curve,
+// named by the model.
+struct ResultRow {
+    std::string label;
+    Estimate estimate;
+};
+
+// The model's parameters, then what biologists read off the curve (the
+// value at the inflection, the largest growth rate, the lag and any of the
+// model's own), their errors by the delta method from the same covariance.
+std::vector<ResultRow> estimates(const Fit& fit);
 
 // Residual standard deviation sqrt(SSE / dof), and R^2 = 1 - SSE / SST
 // (nothing when all values are equal), SST taken in units of the largest
@@ -35,7 +42,7 @@ double residualDeviation(const Fit& fit);
 std::optional<double> rSquared(const Fit& fit, const std::vector<Point>& points);
 
 // The fitted curve with its pointwise 95 % confidence band,
-// f(t) +- q * sqrt(g^T C g), g the gradient of f in (a, c, t0).
+// f(t) +- q * sqrt(g^T C g), g the gradient of f in the parameters.
 struct BandSample {
     double t = 0.0;
     double fitted = 0.0;

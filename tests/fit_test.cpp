@@ -30,7 +30,10 @@ void expectRelative(double expected, double actual, double tolerance) {
     EXPECT_NEAR(actual, expected, tolerance * std::fabs(expected)) << expected;
 }
 
-const Fixed kAllFree = {false, false, false};
+const GrowthModel& kGompertz = gompertzModel();
+const Fixed kAllFree = {false, false, false, false};
+// The Gompertz results' rows.
+enum Row { kA, kC, kT0, kInflectionValue, kMaxRate, kLag, kQuantities };
 const Parameters kWindowStart = {5, 1, 0};
 
 // R's nls on DNase run 1 and NIST's certified values for Rat42.
@@ -69,7 +72,7 @@ TEST(LeastSquares, MatchesPublishedResultsFromTheWindowsStart) {
         SCOPED_TRACE(test.name);
         for (const Parameters& start :
              {kWindowStart, Parameters{1, -1, 100}, Parameters{200, 0.01, -50}}) {
-            const Fit fit = solver.bestFit(test.points, kAllFree, start);
+            const Fit fit = solver.bestFit(kGompertz, test.points, kAllFree, start);
             ASSERT_EQ(fit.status, Status::Ok);
             ASSERT_TRUE(fit.covariance);
             expectRelative(test.sse, fit.sse, 1e-8);
@@ -91,7 +94,7 @@ TEST(LeastSquares, ExactDataRecoverTheirParametersFromManyStarts) {
         const auto points = exact(truth, times);
         for (const Parameters& start :
              {kWindowStart, Parameters{-3, 2, -10}, Parameters{1e3, 1e-3, 1e2}, truth}) {
-            const Fit fit = solver.bestFit(points, kAllFree, start);
+            const Fit fit = solver.bestFit(kGompertz, points, kAllFree, start);
             ASSERT_EQ(fit.status, Status::Ok);
             for (int j = 0; j < 3; ++j) {
                 EXPECT_NEAR(fit.parameters[j], truth[j], 1e-6 * std::max(1.0, std::fabs(truth[j])))
@@ -104,7 +107,7 @@ TEST(LeastSquares, ExactDataRecoverTheirParametersFromManyStarts) {
 TEST(LeastSquares, AFixedParameterStaysAndCountsNoDegreeOfFreedom) {
     const auto points = exact({10, 0.5, 3}, {0, 1, 2, 3, 4, 6, 8, 10});
     LeastSquares solver;
-    const Fit fit = solver.bestFit(points, {false, true, false}, {5, 0.5, 0});
+    const Fit fit = solver.bestFit(kGompertz, points, {false, true, false}, {5, 0.5, 0});
     ASSERT_EQ(fit.status, Status::Ok);
     EXPECT_EQ(fit.parameters[1], 0.5);
     EXPECT_NEAR(fit.parameters[0], 10, 1e-8);
@@ -114,21 +117,21 @@ TEST(LeastSquares, AFixedParameterStaysAndCountsNoDegreeOfFreedom) {
     EXPECT_EQ((*fit.covariance)[1][1], 0.0);
     EXPECT_EQ((*fit.covariance)[0][1], 0.0);
     const auto rows = estimates(fit);
-    EXPECT_TRUE(rows[kC].fixed);
-    EXPECT_FALSE(rows[kC].standardError);
-    EXPECT_FALSE(rows[kA].fixed);
+    EXPECT_TRUE(rows[kC].estimate.fixed);
+    EXPECT_FALSE(rows[kC].estimate.standardError);
+    EXPECT_FALSE(rows[kA].estimate.fixed);
 }
 
 TEST(LeastSquares, RefusesWhatCannotBeFitted) {
     LeastSquares solver;
-    EXPECT_EQ(solver.bestFit({}, kAllFree, kWindowStart).status, Status::NoData);
+    EXPECT_EQ(solver.bestFit(kGompertz, {}, kAllFree, kWindowStart).status, Status::NoData);
     const std::vector<Point> three = {{0, 1}, {1, 2}, {2, 3}};
-    const Fit few = solver.bestFit(three, kAllFree, kWindowStart);
+    const Fit few = solver.bestFit(kGompertz, three, kAllFree, kWindowStart);
     EXPECT_EQ(few.status, Status::TooFewPoints);
     EXPECT_EQ(few.freeParameters, 3);
-    EXPECT_EQ(solver.bestFit(three, {true, false, false}, kWindowStart).status, Status::Ok);
+    EXPECT_EQ(solver.bestFit(kGompertz, three, {true, false, false}, kWindowStart).status, Status::Ok);
     // All held: the curve as it stands, its SSE worked out by hand.
-    const Fit held = solver.bestFit(three, {true, true, true}, {3, 1, 0});
+    const Fit held = solver.bestFit(kGompertz, three, {true, true, true}, {3, 1, 0});
     ASSERT_EQ(held.status, Status::Ok);
     EXPECT_EQ(held.parameters, (Parameters{3, 1, 0}));
     double sse = 0;
@@ -137,7 +140,7 @@ TEST(LeastSquares, RefusesWhatCannotBeFitted) {
         sse += r * r;
     }
     EXPECT_NEAR(held.sse, sse, 1e-12);
-    EXPECT_EQ(held.covariance, Matrix3{});
+    EXPECT_EQ(held.covariance, Matrix{});
 }
 
 TEST(LeastSquares, GrowthThatNeverBendsIsRefusedFromEveryStart) {
@@ -154,7 +157,7 @@ TEST(LeastSquares, GrowthThatNeverBendsIsRefusedFromEveryStart) {
     for (const auto& points : {noisy, clean}) {
         for (const Parameters& start :
              {kWindowStart, Parameters{30, 0.3, 5}, Parameters{1e4, 0.01, 300}}) {
-            EXPECT_EQ(solver.bestFit(points, kAllFree, start).status, Status::NoPlateau)
+            EXPECT_EQ(solver.bestFit(kGompertz, points, kAllFree, start).status, Status::NoPlateau)
                 << start[0];
         }
     }
@@ -174,7 +177,7 @@ TEST(LeastSquares, TheOptimumIsTheSameInAnyUnitOfTAndY) {
                     for (const Point& p : test.points) {
                         scaled.push_back({p.t * tUnit + shift, p.y * y});
                     }
-                    const Fit fit = solver.bestFit(scaled, kAllFree, kWindowStart);
+                    const Fit fit = solver.bestFit(kGompertz, scaled, kAllFree, kWindowStart);
                     ASSERT_EQ(fit.status, Status::Ok);
                     ASSERT_TRUE(fit.covariance);
                     expectRelative(test.expected[0] * y, fit.parameters[0], 1e-6);
@@ -201,10 +204,10 @@ TEST(LeastSquares, ARunThatNeverLeavesItsStartIsNoOptimum) {
     const auto points = exact({10, 0.5, 3}, {0, 1, 2, 3, 4, 6, 8});
     const Parameters flat = {5, 1, 100};
     LeastSquares solver;
-    const Fit stalled = solver.fitFrom(points, kAllFree, flat);
+    const Fit stalled = solver.fitFrom(kGompertz, points, kAllFree, flat);
     EXPECT_EQ(stalled.status, Status::NotConverged);
     EXPECT_EQ(stalled.parameters, flat);
-    const Fit best = solver.bestFit(points, kAllFree, flat);
+    const Fit best = solver.bestFit(kGompertz, points, kAllFree, flat);
     ASSERT_EQ(best.status, Status::Ok);
     EXPECT_NEAR(best.parameters[0], 10, 1e-6);
     EXPECT_NEAR(best.parameters[2], 3, 1e-6);
@@ -223,13 +226,13 @@ TEST(LeastSquares, ACurveWorseThanTheMeanIsNoFit) {
     }
     ASSERT_GT(sy2 - sye * sye / se2, 10.0);
     LeastSquares solver;
-    const Fit fit = solver.bestFit(falling, {false, true, true}, {1, 1, 2});
+    const Fit fit = solver.bestFit(kGompertz, falling, {false, true, true}, {1, 1, 2});
     EXPECT_EQ(fit.status, Status::NoGrowth);
     EXPECT_NEAR(fit.sse, sy2 - sye * sye / se2, 1e-9);
     // c held at 0: the flat line a / e, no better than the mean, its lag
     // t0 - 1/c at infinity.
     for (const auto& points : {falling, dnase1()}) {
-        EXPECT_EQ(solver.bestFit(points, {false, true, false}, {1, 0, 2}).status,
+        EXPECT_EQ(solver.bestFit(kGompertz, points, {false, true, false}, {1, 0, 2}).status,
                   Status::NoGrowth);
     }
 }
@@ -253,10 +256,10 @@ TEST(AutomaticStart, HandlesDecreasingDataZerosAndRepeatedTimes) {
     LeastSquares solver;
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
-        const Parameters start = automaticStart(test.points, kAllFree, kWindowStart);
+        const Parameters start = automaticStart(kGompertz, test.points, kAllFree, kWindowStart);
         EXPECT_EQ(std::signbit(start[0]), std::signbit(test.truth[0]));
         EXPECT_EQ(std::signbit(start[1]), std::signbit(test.truth[1]));
-        const Fit fit = solver.fitFrom(test.points, kAllFree, start);
+        const Fit fit = solver.fitFrom(kGompertz, test.points, kAllFree, start);
         ASSERT_EQ(fit.status, Status::Ok);
         for (int j = 0; j < 3; ++j) {
             EXPECT_NEAR(fit.parameters[j], test.truth[j],
@@ -264,7 +267,7 @@ TEST(AutomaticStart, HandlesDecreasingDataZerosAndRepeatedTimes) {
         }
     }
     // Two points: a start, though no fit.
-    const Parameters two = automaticStart({{0, 1}, {1, 2}}, kAllFree, kWindowStart);
+    const Parameters two = automaticStart(kGompertz, {{0, 1}, {1, 2}}, kAllFree, kWindowStart);
     for (double v : two) {
         EXPECT_TRUE(std::isfinite(v));
     }
@@ -273,23 +276,23 @@ TEST(AutomaticStart, HandlesDecreasingDataZerosAndRepeatedTimes) {
 TEST(Statistics, QuantitiesAndTheBandFollowTheirFormulas) {
     LeastSquares solver;
     const auto points = dnase1();
-    const Fit fit = solver.bestFit(points, kAllFree, kWindowStart);
+    const Fit fit = solver.bestFit(kGompertz, points, kAllFree, kWindowStart);
     ASSERT_EQ(fit.status, Status::Ok);
     EXPECT_NEAR(studentQuantile975(13), 2.16036865646, 1e-10);
 
     const auto rows = estimates(fit);
     const double e = std::exp(1.0);
-    const auto [a, c, t0] = fit.parameters;
+    const auto [a, c, t0, unused] = fit.parameters;
     ASSERT_TRUE(fit.covariance);
     const auto& C = *fit.covariance;
-    EXPECT_NEAR(rows[kInflectionValue].value, a / e, 1e-12);
-    EXPECT_NEAR(*rows[kInflectionValue].standardError, std::sqrt(C[0][0]) / e, 1e-12);
+    EXPECT_NEAR(rows[kInflectionValue].estimate.value, a / e, 1e-12);
+    EXPECT_NEAR(*rows[kInflectionValue].estimate.standardError, std::sqrt(C[0][0]) / e, 1e-12);
     const double rateVariance = (c * c * C[0][0] + 2 * a * c * C[0][1] + a * a * C[1][1]) / (e * e);
-    EXPECT_NEAR(*rows[kMaxRate].standardError, std::sqrt(rateVariance), 1e-12);
+    EXPECT_NEAR(*rows[kMaxRate].estimate.standardError, std::sqrt(rateVariance), 1e-12);
     const double lagVariance = C[1][1] / std::pow(c, 4) + 2 * C[1][2] / (c * c) + C[2][2];
-    EXPECT_NEAR(rows[kLag].value, t0 - 1 / c, 1e-12);
-    EXPECT_NEAR(*rows[kLag].standardError, std::sqrt(lagVariance), 1e-10);
-    EXPECT_NEAR(*rows[kA].lower, a - 2.16036865646 * std::sqrt(C[0][0]), 1e-9);
+    EXPECT_NEAR(rows[kLag].estimate.value, t0 - 1 / c, 1e-12);
+    EXPECT_NEAR(*rows[kLag].estimate.standardError, std::sqrt(lagVariance), 1e-10);
+    EXPECT_NEAR(*rows[kA].estimate.lower, a - 2.16036865646 * std::sqrt(C[0][0]), 1e-9);
 
     // The band at t = 1 from the gradient worked out by hand.
     const double t = 1.0;
@@ -342,7 +345,7 @@ std::string firstNonFinite(const Fit& fit, const std::vector<Point>& points) {
     }
     const auto rows = estimates(fit);
     for (std::size_t q = 0; q < rows.size(); ++q) {
-        const Estimate& e = rows[q];
+        const Estimate& e = rows[q].estimate;
         for (const auto& v : {std::optional(e.value), e.standardError, e.lower, e.upper}) {
             if (v && bad(*v)) {
                 return "quantity " + std::to_string(q);
@@ -354,7 +357,7 @@ std::string firstNonFinite(const Fit& fit, const std::vector<Point>& points) {
     for (const Point& p : points) {
         from = std::min(from, p.t);
         to = std::max(to, p.t);
-        const double fitted = model(fit.parameters, p.t);
+        const double fitted = kGompertz.value(fit.parameters, p.t);
         if (bad(fitted) || bad(p.y - fitted)) {
             return "fitted value or residual";
         }
@@ -418,8 +421,8 @@ TEST(LeastSquares, ValuesWhoseSumsOverflowAreRefusedWithoutAResult) {
     LeastSquares solver;
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
-        for (const Fit& fit : {solver.bestFit(test.points, test.fixed, test.start),
-                               solver.fitFrom(test.points, test.fixed, test.start)}) {
+        for (const Fit& fit : {solver.bestFit(kGompertz, test.points, test.fixed, test.start),
+                               solver.fitFrom(kGompertz, test.points, test.fixed, test.start)}) {
             EXPECT_EQ(fit.status, Status::OutOfRange);
             for (double v : fit.parameters) { // nothing that looks like a result
                 EXPECT_TRUE(std::isnan(v)) << v;
@@ -453,7 +456,7 @@ TEST(LeastSquares, AFitAtTheEdgesOfTheDoubleRangeIsAllFiniteOrRefused) {
     LeastSquares solver;
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
-        const Fit fit = solver.bestFit(test.points, kAllFree, kWindowStart);
+        const Fit fit = solver.bestFit(kGompertz, test.points, kAllFree, kWindowStart);
         if (fit.status == Status::Ok || fit.status == Status::NotConverged) {
             EXPECT_EQ(firstNonFinite(fit, test.points), "");
         } else {
@@ -477,7 +480,7 @@ TEST(LeastSquares, LargeUnitsGiveTheSameRSquaredAndErrors) {
     }
     const auto large = transformed(points, 1, 1e154);
     LeastSquares solver;
-    const Fit fit = solver.bestFit(large, kAllFree, kWindowStart);
+    const Fit fit = solver.bestFit(kGompertz, large, kAllFree, kWindowStart);
     ASSERT_EQ(fit.status, Status::Ok);
     expectRelative(0.00936163766771e308, fit.sse, 1e-8);
     ASSERT_TRUE(rSquared(fit, large));
@@ -485,12 +488,14 @@ TEST(LeastSquares, LargeUnitsGiveTheSameRSquaredAndErrors) {
     // Each quantity and its error as in the data's own units, times 1E+154
     // for those in the units of y.
     const auto rows = estimates(fit);
-    const auto plain = estimates(solver.bestFit(points, kAllFree, kWindowStart));
+    const auto plain = estimates(solver.bestFit(kGompertz, points, kAllFree, kWindowStart));
     const double unit[kQuantities] = {1e154, 1, 1, 1e154, 1e154, 1};
     for (int q = 0; q < kQuantities; ++q) {
         SCOPED_TRACE(q);
-        expectRelative(plain[q].value * unit[q], rows[q].value, 1e-6);
-        ASSERT_TRUE(rows[q].standardError && plain[q].standardError);
-        expectRelative(*plain[q].standardError * unit[q], *rows[q].standardError, 1e-6);
+        const Estimate& e = rows[q].estimate;
+        const Estimate& base = plain[q].estimate;
+        expectRelative(base.value * unit[q], e.value, 1e-6);
+        ASSERT_TRUE(e.standardError && base.standardError);
+        expectRelative(*base.standardError * unit[q], *e.standardError, 1e-6);
     }
 }

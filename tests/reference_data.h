@@ -1,7 +1,8 @@
 #pragma once
 
 // Published growth data sets with reference least-squares results: R's
-// DNase, run 1 (t = ln(conc)), and NIST's StRD Rat42.
+// DNase, run 1 (t = ln(conc)), NIST's StRD Rat42, and R's Orange, tree 1
+// (t = age in days, y = circumference in mm).
 #include "fit/least_squares.h"
 
 #include <cmath>
@@ -25,6 +26,10 @@ inline std::vector<Point> dnase1() {
 inline std::vector<Point> rat42() {
     return {{9, 8.93},   {14, 10.8},  {21, 18.59}, {28, 22.33}, {42, 39.35},
             {57, 56.11}, {63, 61.73}, {70, 64.62}, {79, 67.08}};
+}
+
+inline std::vector<Point> orange1() {
+    return {{118, 30}, {484, 58}, {664, 87}, {1004, 115}, {1231, 120}, {1372, 142}, {1582, 145}};
 }
 
 } // namespace reference_data

@@ -1,6 +1,7 @@
 #include "analysis_window.h"
 
 #include "data/data_file.h"
+#include "fit/report.h"
 #include "fit/statistics.h"
 #include "form1.h"
 #include "model/number_text.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -16,6 +18,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSignalBlocker>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
@@ -28,19 +31,10 @@
 namespace gompertz::ui {
 namespace {
 
-const QStringList kRowNames = {
-    QStringLiteral("a"),
-    QStringLiteral("c"),
-    QStringLiteral("t0 (punto de inflexión)"),
-    QStringLiteral("Valor en la inflexión (a/e)"),
-    QStringLiteral("Tasa máxima de crecimiento (a·c/e)"),
-    QStringLiteral("Fase de latencia (t0 − 1/c)"),
-};
-const QStringList kColumnNames = {QStringLiteral("Valor"), QStringLiteral("Error típico"),
-                                  QStringLiteral("IC 95 % inferior"),
-                                  QStringLiteral("IC 95 % superior")};
-const QString kFixed = QStringLiteral("fijo");
-const QString kUndetermined = QStringLiteral("—");
+const QStringList kComparisonColumns = {
+    QStringLiteral("Modelo"), QStringLiteral("Parámetros"), QStringLiteral("SSE"),
+    QStringLiteral("AICc"),   QStringLiteral("ΔAICc"),     QStringLiteral("Peso de Akaike"),
+    QStringLiteral("F"),      QStringLiteral("p")};
 constexpr int kCurveSamples = 200;
 
 // Spreadsheets read a CSV file's accents as UTF-8 only when it starts with
@@ -56,30 +50,16 @@ QString number(double value, int digits) {
     return QString::fromStdString(formatNumber(value, digits));
 }
 
-// A number for a CSV file: the decimal comma, or the point.
-QString csvNumber(double value, bool decimalComma) {
-    QString text = number(value, 15);
-    return decimalComma ? text : text.replace(',', '.');
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
 }
 
-QString optionalNumber(const std::optional<double>& value, int digits) {
-    return value ? number(*value, digits) : QString();
-}
-
-// The cells of one results row: value, error, interval.
-QStringList rowCells(const fit::Estimate& e, bool withErrors, int digits) {
-    QStringList cells = {number(e.value, digits)};
-    if (!withErrors) {
-        return cells << QString() << QString() << QString();
+QStringList qs(const std::vector<std::string>& texts) {
+    QStringList out;
+    for (const std::string& text : texts) {
+        out << qs(text);
     }
-    if (e.fixed) {
-        return cells << kFixed << QString() << QString();
-    }
-    if (!e.standardError) {
-        return cells << kUndetermined << QString() << QString();
-    }
-    return cells << number(*e.standardError, digits) << optionalNumber(e.lower, digits)
-                 << optionalNumber(e.upper, digits);
+    return out;
 }
 
 // A range around the values with a margin, so that nothing sits on an edge.
@@ -130,10 +110,6 @@ QString statusMessage(const fit::Fit& fit) {
     }
 }
 
-QString notConvergedNote(const fit::Fit& fit) {
-    return QStringLiteral("No convergido tras %1 iteraciones: no es el óptimo").arg(fit.iterations);
-}
-
 std::optional<QString> commitBytes(const QString& path, const QByteArray& bytes) {
     const auto problem = data::writeWhole(path.toStdString(), bytes.toStdString(), "exportar");
     return problem ? std::optional(QString::fromStdString(*problem)) : std::nullopt;
@@ -162,6 +138,19 @@ void AnalysisWindow::setFileChooser(std::unique_ptr<FileChooser> chooser) {
 
 void AnalysisWindow::createWidgets() {
     auto* layout = new QVBoxLayout(this);
+    auto* models = new QHBoxLayout;
+    auto* caption = new QLabel(QStringLiteral("Modelo:"), this);
+    modelo = new QComboBox(this);
+    modelo->setObjectName(QStringLiteral("modelo"));
+    for (const fit::GrowthModel* m : fit::growthModels()) {
+        modelo->addItem(QString::fromUtf8(m->name()));
+    }
+    caption->setBuddy(modelo);
+    connect(modelo, &QComboBox::currentIndexChanged, this, &AnalysisWindow::modelChanged);
+    models->addWidget(caption);
+    models->addWidget(modelo);
+    models->addStretch(1);
+    layout->addLayout(models);
     createPlot();
     layout->addWidget(grafica, 3);
 
@@ -181,24 +170,63 @@ void AnalysisWindow::createWidgets() {
            &AnalysisWindow::aplicar_Click);
     button(copiar, "copiar", QStringLiteral("Copiar resultados"), &AnalysisWindow::copiar_Click);
     button(exportar, "exportar", QStringLiteral("Exportar…"), &AnalysisWindow::exportar_Click);
+    button(compararModelos, "compararModelos", QStringLiteral("Comparar modelos"),
+           &AnalysisWindow::compararModelos_Click);
     layout->addLayout(buttons);
 
-    resultados = new QTableWidget(static_cast<int>(kRowNames.size()),
-                                  static_cast<int>(kColumnNames.size()), this);
+    auto* results = new QWidget(this);
+    auto* resultsLayout = new QVBoxLayout(results);
+    resultados = new QTableWidget(0, static_cast<int>(fit::resultColumns().size()), results);
     resultados->setObjectName(QStringLiteral("resultados"));
-    resultados->setVerticalHeaderLabels(kRowNames);
-    resultados->setHorizontalHeaderLabels(kColumnNames);
+    resultados->setHorizontalHeaderLabels(qs(fit::resultColumns()));
     resultados->setEditTriggers(QAbstractItemView::NoEditTriggers);
     resultados->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     resultados->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     resultados->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
-    layout->addWidget(resultados, 0);
-
-    resumen = new QLabel(this);
+    resultsLayout->addWidget(resultados, 0);
+    resumen = new QLabel(results);
     resumen->setObjectName(QStringLiteral("resumen"));
     resumen->setTextFormat(Qt::PlainText);
     resumen->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    layout->addWidget(resumen);
+    resultsLayout->addWidget(resumen);
+
+    pestanas = new QTabWidget(this);
+    pestanas->setObjectName(QStringLiteral("pestanas"));
+    pestanas->addTab(results, QStringLiteral("Resultados"));
+    pestanas->addTab(createComparison(), QStringLiteral("Comparación de modelos"));
+    layout->addWidget(pestanas, 2);
+}
+
+QWidget* AnalysisWindow::createComparison() {
+    auto* page = new QWidget(this);
+    auto* layout = new QVBoxLayout(page);
+    comparacion = new QTableWidget(0, static_cast<int>(kComparisonColumns.size()), page);
+    comparacion->setObjectName(QStringLiteral("comparacion"));
+    comparacion->setHorizontalHeaderLabels(kComparisonColumns);
+    comparacion->verticalHeader()->hide();
+    comparacion->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    comparacion->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    comparacion->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    comparacion->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    layout->addWidget(comparacion);
+    veredicto = new QLabel(page);
+    veredicto->setObjectName(QStringLiteral("veredicto"));
+    veredicto->setTextFormat(Qt::PlainText);
+    veredicto->setWordWrap(true);
+    veredicto->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(veredicto);
+    return page;
+}
+
+const fit::GrowthModel& AnalysisWindow::model() const {
+    const int index = std::max(0, modelo->currentIndex());
+    return *fit::growthModels().at(static_cast<std::size_t>(index));
+}
+
+// Another model's results would be read as this one's: they go.
+void AnalysisWindow::modelChanged() {
+    clearResults();
+    replot();
 }
 
 void AnalysisWindow::createPlot() {
@@ -261,6 +289,7 @@ void AnalysisWindow::refresh() {
     if (!std::equal(points.begin(), points.end(), points_.begin(), points_.end(), same)) {
         points_ = std::move(points);
         clearResults();
+        clearComparison();
     }
     replot();
 }
@@ -268,24 +297,37 @@ void AnalysisWindow::refresh() {
 void AnalysisWindow::clearResults() {
     fit_.reset();
     start_.reset();
-    resultados->clearContents();
+    resultados->setRowCount(0);
     resumen->clear();
     updateApply();
+}
+
+void AnalysisWindow::clearComparison() {
+    comparacion->setRowCount(0);
+    veredicto->clear();
 }
 
 fit::Parameters AnalysisWindow::shownParameters() const {
     if (fit_) {
         return fit_->parameters;
     }
-    return start_ ? *start_ : main_.currentParameters();
+    return start_ ? *start_ : model().fromGompertz(main_.currentParameters());
+}
+
+int AnalysisWindow::freeParameters() const {
+    const fit::Fixed fixed = main_.fixedParameters();
+    int count = 0;
+    for (int j = 0; j < model().parameterCount(); ++j) {
+        count += fixed[static_cast<std::size_t>(j)] ? 0 : 1;
+    }
+    return count;
 }
 
 // Refuses, with a message, what no fit can use; true when refused.
 bool AnalysisWindow::refusedBeforeFitting() {
     fit::Fit probe;
-    const fit::Fixed fixed = main_.fixedParameters();
     probe.points = static_cast<int>(points_.size());
-    probe.freeParameters = static_cast<int>(std::count(fixed.begin(), fixed.end(), false));
+    probe.freeParameters = freeParameters();
     probe.status = points_.empty()                        ? fit::Status::NoData
                    : probe.points <= probe.freeParameters ? fit::Status::TooFewPoints
                                                           : fit::Status::Ok;
@@ -302,11 +344,12 @@ void AnalysisWindow::valoresIniciales_Click() {
     }
     const fit::Fixed fixed = main_.fixedParameters();
     fit::Fit start;
-    start.parameters = fit::automaticStart(points_, fixed, main_.currentParameters());
+    start.model = &model();
+    start.parameters =
+        fit::automaticStart(model(), points_, fixed, model().fromGompertz(main_.currentParameters()));
     start.fixed = fixed;
-    start.sse = fit::sumOfSquares(points_, start.parameters);
-    start.degreesOfFreedom = static_cast<int>(points_.size()) -
-                             static_cast<int>(std::count(fixed.begin(), fixed.end(), false));
+    start.sse = fit::sumOfSquares(model(), points_, start.parameters);
+    start.degreesOfFreedom = static_cast<int>(points_.size()) - freeParameters();
     if (!fit::representable(start, points_)) { // values beyond what doubles hold
         start.status = fit::Status::OutOfRange;
         messages_->show(statusMessage(start));
@@ -324,7 +367,8 @@ void AnalysisWindow::ajusteOptimo_Click() {
         return;
     }
     const fit::Fit fit =
-        solver_.bestFit(points_, main_.fixedParameters(), main_.currentParameters());
+        solver_.bestFit(model(), points_, main_.fixedParameters(),
+                        model().fromGompertz(main_.currentParameters()), fit::startsFor(model()));
     if (fit.status != fit::Status::Ok && fit.status != fit::Status::NotConverged) {
         messages_->show(statusMessage(fit));
         return;
@@ -343,45 +387,41 @@ bool AnalysisWindow::converged() const {
     return fit_ && fit_->status == fit::Status::Ok;
 }
 
-void AnalysisWindow::showStart() {
-    fit::Fit shown;
-    shown.parameters = *start_;
-    shown.fixed = main_.fixedParameters();
+// The rows of a fit or a start, named by the model, with their cells.
+void AnalysisWindow::showRows(const fit::Fit& shown, bool withErrors) {
     const auto rows = fit::estimates(shown);
-    resultados->clearContents();
+    resultados->setRowCount(static_cast<int>(rows.size()));
+    QStringList names;
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        resultados->setItem(r, 0, new QTableWidgetItem(number(rows[r].value, 6)));
-    }
-    resumen->setText(QStringLiteral("Valores iniciales: SSE = %1")
-                         .arg(number(fit::sumOfSquares(points_, *start_), 6)));
-}
-
-void AnalysisWindow::showResults() {
-    const auto rows = fit::estimates(*fit_);
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        const QStringList cells = rowCells(rows[r], converged(), 6);
+        names << qs(rows[r].label);
+        const QStringList cells = qs(fit::resultCells(rows[r].estimate, withErrors, 6));
         for (int c = 0; c < cells.size(); ++c) {
             resultados->setItem(r, c, new QTableWidgetItem(cells[c]));
         }
     }
-    const auto r2 = fit::rSquared(*fit_, points_);
-    QString summary = QStringLiteral("n = %1, gl = %2, SSE = %3, s = %4, R² = %5, iteraciones = %6")
-                          .arg(fit_->points)
-                          .arg(fit_->degreesOfFreedom)
-                          .arg(number(fit_->sse, 6), number(fit::residualDeviation(*fit_), 6),
-                               r2 ? number(*r2, 6) : kUndetermined)
-                          .arg(fit_->iterations);
-    if (!converged()) {
-        summary += '\n' + notConvergedNote(*fit_);
-    } else if (fit_->illDetermined) {
-        summary += QStringLiteral("\nLos datos no determinan bien los parámetros");
-    }
-    resumen->setText(summary);
+    resultados->setVerticalHeaderLabels(names);
+}
+
+void AnalysisWindow::showStart() {
+    fit::Fit shown;
+    shown.model = &model();
+    shown.parameters = *start_;
+    shown.fixed = main_.fixedParameters();
+    showRows(shown, false);
+    resumen->setText(QStringLiteral("Valores iniciales (%1): SSE = %2")
+                         .arg(QString::fromUtf8(model().name()),
+                              number(fit::sumOfSquares(model(), points_, *start_), 6)));
+}
+
+void AnalysisWindow::showResults() {
+    showRows(*fit_, converged());
+    resumen->setText(qs(fit::summaryText(*fit_, points_)));
 }
 
 void AnalysisWindow::updateApply() {
     const auto outside = fit_ ? main_.outsideScrollRanges(fit_->parameters) : std::nullopt;
-    aplicar->setEnabled(converged() && !outside);
+    // The main window draws the Gompertz curve only.
+    aplicar->setEnabled(converged() && fit_->model == &fit::gompertzModel() && !outside);
     copiar->setEnabled(fit_.has_value()); // nothing to copy before a fit
     aplicar->setToolTip(outside ? *outside : QString());
 }
@@ -391,6 +431,7 @@ void AnalysisWindow::updateApply() {
 QVector<double> AnalysisWindow::sampleCurve(const QCPRange& range) {
     QVector<double> ct, cf, lower, upper;
     fit::Fit shown = fit_ ? *fit_ : fit::Fit{};
+    shown.model = &model();
     shown.parameters = shownParameters();
     for (const fit::BandSample& s : fit::band(shown, range.lower, range.upper, kCurveSamples)) {
         if (std::isfinite(s.fitted) && std::isfinite(s.lower) && std::isfinite(s.upper)) {
@@ -416,7 +457,7 @@ void AnalysisWindow::replot() {
     for (const fit::Point& point : points_) {
         t << point.t;
         y << point.y;
-        residual << point.y - fit::model(p, point.t);
+        residual << point.y - model().value(p, point.t);
     }
     const auto [tLow, tHigh] = std::minmax_element(t.begin(), t.end());
     const QCPRange tRange = t.isEmpty() ? QCPRange(-5, 15) : paddedRange(*tLow, *tHigh, 0.08);
@@ -440,78 +481,34 @@ void AnalysisWindow::replot() {
 }
 
 void AnalysisWindow::aplicar_Click() {
-    if (converged() && !main_.outsideScrollRanges(fit_->parameters)) {
+    if (aplicar->isEnabled()) {
         main_.applyParameters(fit_->parameters);
     }
 }
 
 QString AnalysisWindow::resultsText() const {
-    QStringList lines = {QString('\t') + kColumnNames.join('\t')};
-    if (fit_) {
-        const auto rows = fit::estimates(*fit_);
-        for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-            lines << kRowNames[r] + '\t' + rowCells(rows[r], converged(), 15).join('\t');
-        }
-        lines << QString() << summaryLines('\t', true);
+    if (!fit_) {
+        return QString('\t') + qs(fit::resultColumns()).join('\t') + '\n';
     }
-    return lines.join('\n') + '\n';
-}
-
-QStringList AnalysisWindow::summaryLines(QChar separator, bool decimalComma) const {
-    const auto num = [decimalComma](double v) { return csvNumber(v, decimalComma); };
-    const auto r2 = fit::rSquared(*fit_, points_);
-    QStringList lines = {QStringLiteral("n") + separator + QString::number(fit_->points),
-                         QStringLiteral("gl") + separator + QString::number(fit_->degreesOfFreedom),
-                         QStringLiteral("SSE") + separator + num(fit_->sse),
-                         QStringLiteral("s") + separator + num(fit::residualDeviation(*fit_)),
-                         QStringLiteral("R²") + separator + (r2 ? num(*r2) : kUndetermined),
-                         QStringLiteral("iteraciones") + separator +
-                             QString::number(fit_->iterations)};
-    if (!converged()) {
-        lines << notConvergedNote(*fit_);
-    } else if (fit_->illDetermined) {
-        lines << QStringLiteral("Los datos no determinan bien los parámetros");
-    }
-    return lines;
+    return qs(fit::resultsText(*fit_, points_));
 }
 
 void AnalysisWindow::copiar_Click() {
     QApplication::clipboard()->setText(resultsText());
 }
 
-QString AnalysisWindow::csvText(QChar separator, bool decimalComma) const {
-    const auto num = [decimalComma](double v) { return csvNumber(v, decimalComma); };
-    const fit::Parameters p = shownParameters();
-    QStringList lines = {QStringList{"t", "y", "ajustado", "residuo"}.join(separator)};
-    for (const fit::Point& point : points_) {
-        const double fitted = fit::model(p, point.t);
-        lines << QStringList{num(point.t), num(point.y), num(fitted), num(point.y - fitted)}.join(
-            separator);
-    }
-    lines << QString() << QString(separator) + kColumnNames.join(separator);
-    fit::Fit shown = fit_ ? *fit_ : fit::Fit{};
-    shown.parameters = p;
-    shown.fixed = fit_ ? fit_->fixed : main_.fixedParameters();
-    const auto rows = fit::estimates(shown);
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        QStringList cells = rowCells(rows[r], converged(), 15);
-        if (!decimalComma) {
-            cells.replaceInStrings(QStringLiteral(","), QStringLiteral("."));
-        }
-        lines << kRowNames[r] + separator + cells.join(separator);
-    }
-    if (fit_) {
-        lines << QString() << summaryLines(separator, decimalComma);
-    }
-    return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+QByteArray AnalysisWindow::csvBytes(char separator, bool decimalComma) const {
+    return QByteArray::fromStdString(fit::csvText(model(), fit_, shownParameters(),
+                                                  main_.fixedParameters(), points_, separator,
+                                                  decimalComma));
 }
 
 std::optional<QString> AnalysisWindow::exportTo(const QString& path, Export kind) {
     switch (kind) {
     case Export::CsvSemicolon:
-        return commitBytes(path, kUtf8Mark + csvText(';', true).toUtf8());
+        return commitBytes(path, kUtf8Mark + csvBytes(';', true));
     case Export::CsvComma:
-        return commitBytes(path, kUtf8Mark + csvText(',', false).toUtf8());
+        return commitBytes(path, kUtf8Mark + csvBytes(',', false));
     case Export::Png: {
         QByteArray bytes;
         QBuffer buffer(&bytes);
@@ -557,6 +554,41 @@ void AnalysisWindow::exportar_Click() {
     if (const auto problem = exportTo(path, kind)) {
         messages_->show(*problem);
     }
+}
+
+} // namespace gompertz::ui
+
+namespace gompertz::ui {
+
+void AnalysisWindow::compararModelos_Click() {
+    if (refusedBeforeFitting()) {
+        return;
+    }
+    const fit::Comparison comparison = fit::compareModels(
+        solver_, points_, main_.fixedParameters(), main_.currentParameters());
+    comparacion->setRowCount(static_cast<int>(comparison.scores.size()));
+    for (int r = 0; r < static_cast<int>(comparison.scores.size()); ++r) {
+        const fit::ModelScore& score = comparison.scores[static_cast<std::size_t>(r)];
+        const auto optional = [](const std::optional<double>& v, int digits) {
+            return v ? number(*v, digits) : QString();
+        };
+        QStringList cells = {QString::fromUtf8(score.fit.model->name()),
+                             QString::number(score.fit.freeParameters)};
+        if (score.fit.status == fit::Status::Ok) {
+            cells << number(score.fit.sse, 6) << optional(score.aicc, 6)
+                  << optional(score.deltaAicc, 4) << optional(score.weight, 3);
+        } else {
+            cells << qs(fit::statusInWords(score.fit.status)) << QString() << QString()
+                  << QString();
+        }
+        const auto& test = score.againstGompertz;
+        cells << (test ? number(test->f, 5) : QString()) << (test ? number(test->p, 4) : QString());
+        for (int c = 0; c < cells.size(); ++c) {
+            comparacion->setItem(r, c, new QTableWidgetItem(cells[c]));
+        }
+    }
+    veredicto->setText(qs(comparison.verdict));
+    pestanas->setCurrentIndex(1);
 }
 
 } // namespace gompertz::ui

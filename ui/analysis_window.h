@@ -1,6 +1,7 @@
 #pragma once
 
 #include "file_chooser.h"
+#include "fit/comparison.h"
 #include "fit/least_squares.h"
 #include "messages.h"
 
@@ -13,8 +14,10 @@
 
 class QCPGraph;
 class QCPRange;
+class QComboBox;
 class QCustomPlot;
 class QLabel;
+class QTabWidget;
 class QPushButton;
 class QTableWidget;
 
@@ -23,10 +26,11 @@ namespace gompertz::ui {
 class Form1;
 
 // "Análisis del ajuste": the least-squares optimum of the main window's
-// captured points in one click, with its uncertainties, the quantities read
-// off a growth curve, a plot with the confidence band and the residuals,
-// and the means to apply, copy and export it. Touches the main window only
-// through "Aplicar a la ventana principal".
+// captured points in one click, for the growth model chosen, with its
+// uncertainties, the quantities read off the curve, a plot with the
+// confidence band and the residuals, the comparison of every model, and
+// the means to apply, copy and export it. Touches the main window only
+// through "Aplicar a la ventana principal", for a Gompertz fit.
 class AnalysisWindow : public QWidget {
     Q_OBJECT
   public:
@@ -50,6 +54,11 @@ class AnalysisWindow : public QWidget {
   private:
     void createWidgets();
     void createPlot();
+    QWidget* createComparison();
+    const fit::GrowthModel& model() const;
+    void modelChanged();
+    void compararModelos_Click();
+    void clearComparison();
     void valoresIniciales_Click();
     void ajusteOptimo_Click();
     void aplicar_Click();
@@ -57,6 +66,9 @@ class AnalysisWindow : public QWidget {
     void exportar_Click();
 
     bool refusedBeforeFitting();
+    // The chosen model's parameters that the fix boxes leave free.
+    int freeParameters() const;
+    void showRows(const fit::Fit& shown, bool withErrors);
     // A fit that reached its optimum: only then errors, band and "Aplicar".
     bool converged() const;
     void clearResults();
@@ -66,9 +78,7 @@ class AnalysisWindow : public QWidget {
     QVector<double> sampleCurve(const QCPRange& range);
     void updateApply();
     fit::Parameters shownParameters() const;
-    QString csvText(QChar separator, bool decimalComma) const;
-    // n, gl, SSE, s, R², iteraciones and the fit's notes, one a line.
-    QStringList summaryLines(QChar separator, bool decimalComma) const;
+    QByteArray csvBytes(char separator, bool decimalComma) const;
 
     Form1& main_;
     std::unique_ptr<MessageSink> messages_;
@@ -85,6 +95,11 @@ class AnalysisWindow : public QWidget {
     QCPGraph* bandHigh_ = nullptr;
     QCPGraph* residualGraph_ = nullptr;
     QCPGraph* zeroGraph_ = nullptr;
+    QComboBox* modelo = nullptr;
+    QTabWidget* pestanas = nullptr;
+    QTableWidget* comparacion = nullptr;
+    QLabel* veredicto = nullptr;
+    QPushButton* compararModelos = nullptr;
     QTableWidget* resultados = nullptr;
     QLabel* resumen = nullptr;
     QPushButton* valoresIniciales = nullptr;

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "growth_model.h"
+
+#include <vector>
+
+namespace gompertz::fit {
+
+// What the models' starts share. A sigmoid curve of asymptote a becomes a
+// straight line, z(y / a) = -c (t - t0), under a transform z of the ratio
+// y / a in (0, 1): ln(-ln r) for the Gompertz curve, ln(1 / r - 1) for the
+// logistic one.
+using Straightening = double (*)(double ratio, double shape);
+
+// The best, by the model's sum of squares, of a plain curve through the
+// middle of the data and of the straight-line starts at a few asymptotes
+// above the data (at the held a when a is fixed). Fixed parameters, and
+// every parameter past t0, keep their value in held; shape is passed to z.
+Parameters sigmoidStart(const GrowthModel& model, const std::vector<Point>& unitPoints,
+                        const Fixed& fixed, const Parameters& held, Straightening z,
+                        double shape);
+
+} // namespace gompertz::fit

@@ -1,0 +1,61 @@
+// f(t) = a exp(-exp(-c (t - t0))): the inflection at t0, where f = a / e.
+#include "fit/curve_starts.h"
+#include "fit/growth_model.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace gompertz::fit {
+namespace {
+
+constexpr double kE = std::numbers::e;
+
+class Gompertz final : public GrowthModel {
+  public:
+    const char* name() const override { return "Gompertz"; }
+    const char* inSentence() const override { return "el modelo de Gompertz"; }
+    const char* formula() const override { return "f(t) = a·exp(−exp(−c·(t − t0)))"; }
+    int parameterCount() const override { return 3; }
+    ParameterInfo parameter(int j) const override {
+        static const ParameterInfo kInfo[] = {{"a", "a", Role::Amplitude},
+                                              {"c", "c", Role::Rate},
+                                              {"t0", "t0 (punto de inflexión)", Role::Time}};
+        return kInfo[j];
+    }
+
+    double valueAndGradient(const Parameters& p, double t, Gradient& g) const override {
+        const double inner = std::exp(-p[1] * (t - p[2]));
+        const double e1 = std::exp(-inner);
+        // Where the inner exponential overflows the product is 0, not inf * 0.
+        const double e1inner = std::isfinite(inner) ? e1 * inner : 0.0;
+        g = {e1, p[0] * (t - p[2]) * e1inner, -p[0] * p[1] * e1inner, 0.0};
+        return p[0] * e1;
+    }
+    double value(const Parameters& p, double t) const override {
+        return p[0] * std::exp(-std::exp(-p[1] * (t - p[2])));
+    }
+
+    // For a beyond the data, ln(-ln(y / a)) is a straight line in t.
+    Parameters start(const std::vector<Point>& points, const Fixed& fixed,
+                     const Parameters& held) const override {
+        return sigmoidStart(
+            *this, points, fixed, held, [](double r, double) { return std::log(-std::log(r)); },
+            0.0);
+    }
+
+    std::vector<ReadOut> readOuts(const Parameters& p) const override {
+        const auto [a, c, t0, unused] = p;
+        return {{"Valor en la inflexión (a/e)", a / kE, {1 / kE, 0, 0, 0}},
+                {"Tasa máxima de crecimiento (a·c/e)", a * (c / kE), {c / kE, a / kE, 0, 0}},
+                {"Fase de latencia (t0 − 1/c)", t0 - 1 / c, {0, 1 / c / c, 1, 0}}};
+    }
+};
+
+} // namespace
+
+const GrowthModel& gompertzModel() {
+    static const Gompertz model;
+    return model;
+}
+
+} // namespace gompertz::fit
