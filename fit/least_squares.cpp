@@ -387,6 +387,25 @@ Parameters polished(const GrowthModel& model, const std::vector<Point>& points,
                                                                                           : p;
 }
 
+// Gauss-Newton steps until they stop moving the parameters: one is enough
+// in a flat valley of a nearly linear model; a shape parameter may take a
+// few more.
+Parameters polishedFully(const GrowthModel& model, const std::vector<Point>& points,
+                         const Fixed& fixed, Parameters p) {
+    for (int step = 0; step < 4; ++step) {
+        const Parameters next = polished(model, points, fixed, p);
+        bool moved = false;
+        for (std::size_t j = 0; j < countOf(model); ++j) {
+            moved = moved || std::fabs(next[j] - p[j]) > 1e-13 * std::fabs(p[j]);
+        }
+        p = next;
+        if (!moved) {
+            break;
+        }
+    }
+    return p;
+}
+
 // The determinant of J^T J with its columns scaled to unit length: 1 for
 // independent directions, near 0 when the data cannot tell them apart.
 double scaledGramDeterminant(const gsl_matrix* J) {
@@ -593,7 +612,7 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
         return fit;
     }
     const Parameters unit = converged != nullptr
-                                ? polished(model, unitPoints, fit.fixed, kept->parameters)
+                                ? polishedFully(model, unitPoints, fit.fixed, kept->parameters)
                                 : kept->parameters;
     fit.parameters = scale.fromUnit(model, unit);
     fit.sse = sumOfSquares(model, points, fit.parameters);
@@ -606,8 +625,10 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
         fit.status = Status::NoPlateau;
         return fit;
     }
-    // A rate of 0 is a flat line, whose lag lies at infinity.
-    if (converged != nullptr && (unitSse > totalSumOfSquares(unitPoints) || flat(model, unit))) {
+    // A curve no better than the flat line at the mean (to rounding), or a
+    // rate of 0, whose lag lies at infinity, is no growth curve.
+    if (converged != nullptr &&
+        (unitSse >= totalSumOfSquares(unitPoints) * (1 - 1e-9) || flat(model, unit))) {
         fit.status = Status::NoGrowth;
         return fit;
     }

@@ -8,6 +8,8 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -544,6 +546,97 @@ class AnalysisTest : public QObject {
         QCOMPARE(info.st_gid, 2345u);
         QCOMPARE(info.st_mode & 07777, 0664u);
         QVERIFY(QFileInfo(path).size() > 0);
+    }
+
+    // The model is chosen in the window; another model clears the results,
+    // names its own rows, and cannot be applied to the main window, which
+    // draws the Gompertz curve only.
+    void eachModelFitsInOneClickAndOnlyGompertzApplies() {
+        Analysis t;
+        t.w.showGraph(dnase1());
+        AnalysisWindow* window = t.open();
+        auto* modelo = window->findChild<QComboBox*>("modelo");
+        QVERIFY(modelo != nullptr);
+        QStringList items;
+        for (int i = 0; i < modelo->count(); ++i) {
+            items << modelo->itemText(i);
+        }
+        QCOMPARE(items, QStringList({"Gompertz", "Gompertz con línea base", "Logístico",
+                                     "Richards"}));
+        QCOMPARE(modelo->currentText(), QStringLiteral("Gompertz"));
+        t.click("ajusteOptimo");
+        QCOMPARE(t.cell(0, 0), QStringLiteral("4,60333"));
+        QVERIFY(t.button("aplicar")->isEnabled());
+
+        modelo->setCurrentIndex(3); // as the user picks "Richards"
+        QCOMPARE(t.cell(0, 0), QString());
+        QCOMPARE(t.summary(), QString());
+        QVERIFY(!t.button("aplicar")->isEnabled());
+        t.click("ajusteOptimo");
+        QCOMPARE(t.messages, QStringList());
+        auto* table = window->findChild<QTableWidget*>("resultados");
+        QCOMPARE(table->rowCount(), 7);
+        QCOMPARE(table->verticalHeaderItem(3)->text(), QStringLiteral("ν (forma)"));
+        // R's nls: nu = 0.938693019879 (SE 0.346346456466).
+        QCOMPARE(t.cell(3, 0), QStringLiteral("0,938693"));
+        QCOMPARE(t.cell(3, 1), QStringLiteral("0,346346"));
+        QCOMPARE(table->verticalHeaderItem(6)->text(),
+                 QStringLiteral("Fase de latencia (t0 − (1 + ν)/c)"));
+        QVERIFY2(t.summary().contains("Modelo: Richards, f(t) = a·(1 + ν·exp(−c·(t − t0)))^(−1/ν)"),
+                 qPrintable(t.summary()));
+        QVERIFY(!t.button("aplicar")->isEnabled());
+        QVERIFY(t.button("copiar")->isEnabled());
+        t.click("copiar");
+        QVERIFY(QApplication::clipboard()->text().contains("modelo\tRichards"));
+
+        modelo->setCurrentIndex(2); // "Logístico": R's SSlogis, Asym 2.34517929726
+        t.click("ajusteOptimo");
+        QCOMPARE(table->rowCount(), 6);
+        QCOMPARE(t.cell(0, 0), QStringLiteral("2,34518"));
+        QCOMPARE(table->verticalHeaderItem(5)->text(), QStringLiteral("Fase de latencia (t0 − 2/c)"));
+        QCOMPARE(t.w.state().a, 5.0); // the main window is left alone
+    }
+
+    void comparingTheModelsFillsTheTableAndSaysWhichIsPreferred() {
+        Analysis t;
+        t.w.showGraph(dnase1());
+        AnalysisWindow* window = t.open();
+        t.click("compararModelos");
+        QCOMPARE(t.messages, QStringList());
+        QCOMPARE(t.button("compararModelos")->text(), QStringLiteral("Comparar modelos"));
+        auto* table = window->findChild<QTableWidget*>("comparacion");
+        QVERIFY(table->isVisible()); // its tab is brought to the front
+        QStringList headers;
+        for (int c = 0; c < table->columnCount(); ++c) {
+            headers << table->horizontalHeaderItem(c)->text();
+        }
+        QCOMPARE(headers, QStringList({"Modelo", "Parámetros", "SSE", "AICc", "ΔAICc",
+                                       "Peso de Akaike", "F", "p"}));
+        QCOMPARE(table->rowCount(), 4);
+        const auto cell = [table](int r, int c) { return table->item(r, c)->text(); };
+        // R: AICc -62.0571834857, -60.5739448435, -72.780060569, -68.4618660752;
+        // weights 0.00418, 0.00199, 0.891, 0.103; anova F 2.36697 (p 0.14987)
+        // and 11.5218 (p 0.005325).
+        QCOMPARE(cell(0, 0), QStringLiteral("Gompertz"));
+        QCOMPARE(cell(0, 3), QStringLiteral("-62,0572"));
+        QCOMPARE(cell(2, 3), QStringLiteral("-72,7801"));
+        QCOMPARE(cell(2, 4), QStringLiteral("0"));
+        QCOMPARE(cell(2, 5), QStringLiteral("0,891"));
+        QCOMPARE(cell(1, 6), QStringLiteral("2,367"));
+        QCOMPARE(cell(3, 6), QStringLiteral("11,522"));
+        QCOMPARE(cell(3, 7), QStringLiteral("0,005325"));
+        QCOMPARE(cell(0, 6), QString());
+        auto* verdict = window->findChild<QLabel*>("veredicto");
+        QCOMPARE(verdict->text(), QStringLiteral("El modelo logístico es el preferido (peso de "
+                                                 "Akaike 0,89): evidencia moderada frente a los "
+                                                 "demás."));
+        QVERIFY(verdict->isVisible());
+        // New points clear the comparison too.
+        t.w.click("Command5");
+        t.w.type("yv_0", "0,5");
+        t.w.click("Command5");
+        QCOMPARE(table->rowCount(), 0);
+        QCOMPARE(verdict->text(), QString());
     }
 
     void openingTheMenuCommitsNoParameterBox() {

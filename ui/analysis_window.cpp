@@ -124,7 +124,7 @@ AnalysisWindow::AnalysisWindow(Form1& main)
     setWindowTitle(QStringLiteral("Análisis del ajuste"));
     createWidgets();
     connect(&main_, &Form1::dataCaptured, this, &AnalysisWindow::refresh);
-    resize(780, 760);
+    resize(820, 860);
     refresh();
 }
 
@@ -181,20 +181,26 @@ void AnalysisWindow::createWidgets() {
     resultados->setHorizontalHeaderLabels(qs(fit::resultColumns()));
     resultados->setEditTriggers(QAbstractItemView::NoEditTriggers);
     resultados->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    resultados->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    resultados->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    resultados->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // Room for the longest model's rows, so that nothing moves when they come.
+    const int rowHeight = resultados->fontMetrics().lineSpacing() + 6;
+    resultados->verticalHeader()->setDefaultSectionSize(rowHeight);
+    resultados->setFixedHeight(resultados->horizontalHeader()->sizeHint().height() +
+                               7 * rowHeight + 2 * resultados->frameWidth() + 2);
     resultsLayout->addWidget(resultados, 0);
     resumen = new QLabel(results);
     resumen->setObjectName(QStringLiteral("resumen"));
     resumen->setTextFormat(Qt::PlainText);
     resumen->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    resumen->setMinimumHeight(3 * resumen->fontMetrics().lineSpacing()); // its longest summary
+    resumen->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     resultsLayout->addWidget(resumen);
 
     pestanas = new QTabWidget(this);
     pestanas->setObjectName(QStringLiteral("pestanas"));
     pestanas->addTab(results, QStringLiteral("Resultados"));
     pestanas->addTab(createComparison(), QStringLiteral("Comparación de modelos"));
-    layout->addWidget(pestanas, 2);
+    layout->addWidget(pestanas, 0);
 }
 
 QWidget* AnalysisWindow::createComparison() {
@@ -207,12 +213,17 @@ QWidget* AnalysisWindow::createComparison() {
     comparacion->setEditTriggers(QAbstractItemView::NoEditTriggers);
     comparacion->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     comparacion->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-    comparacion->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    const int rowHeight = comparacion->fontMetrics().lineSpacing() + 6;
+    comparacion->verticalHeader()->setDefaultSectionSize(rowHeight);
+    comparacion->setFixedHeight(comparacion->horizontalHeader()->sizeHint().height() +
+                                static_cast<int>(fit::growthModels().size()) * rowHeight +
+                                2 * comparacion->frameWidth() + 2);
     layout->addWidget(comparacion);
     veredicto = new QLabel(page);
     veredicto->setObjectName(QStringLiteral("veredicto"));
     veredicto->setTextFormat(Qt::PlainText);
     veredicto->setWordWrap(true);
+    veredicto->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     veredicto->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(veredicto);
     return page;
