@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstddef>
-#include <string>
 #include <vector>
 
 namespace gompertz::fit {
@@ -41,11 +40,17 @@ struct ParameterInfo {
     Role role;
 };
 
-// A quantity read off the curve, with its gradient in the parameters.
-struct ReadOut {
-    std::string label;
+// A quantity read off the curve: its value and gradient in the parameters.
+struct Quantity {
     double value = 0.0;
     Gradient gradient{};
+};
+
+// A read-out's row in the results, and the parameter it is linear in, so
+// that holding the read-out at a value fixes that parameter given the others.
+struct ReadOutInfo {
+    const char* label;
+    int pivot;
 };
 
 class GrowthModel {
@@ -74,8 +79,10 @@ class GrowthModel {
 
     // The value at the inflection, the largest growth rate, the lag (where
     // the tangent at the inflection meets the lower asymptote), and any of
-    // the model's own.
-    virtual std::vector<ReadOut> readOuts(const Parameters& p) const = 0;
+    // the model's own, in that order.
+    virtual int readOutCount() const { return 3; }
+    virtual ReadOutInfo readOutInfo(int k) const = 0;
+    virtual Quantity readOut(int k, const Parameters& p) const = 0;
 
     // Whether the Gompertz curve is one of this model's curves, so that the
     // extra sum of squares F test compares them.

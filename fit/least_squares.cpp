@@ -387,16 +387,17 @@ Parameters polished(const GrowthModel& model, const std::vector<Point>& points,
                                                                                           : p;
 }
 
-// Gauss-Newton steps until they stop moving the parameters: one is enough
-// in a flat valley of a nearly linear model; a shape parameter may take a
-// few more.
+// Gauss-Newton steps while they still move a parameter by more than 1e-7 of
+// itself (after a smaller one the next would not show in the digits): one
+// is enough in a flat valley of a nearly linear model; a shape parameter
+// may take a few more.
 Parameters polishedFully(const GrowthModel& model, const std::vector<Point>& points,
                          const Fixed& fixed, Parameters p) {
     for (int step = 0; step < 4; ++step) {
         const Parameters next = polished(model, points, fixed, p);
         bool moved = false;
         for (std::size_t j = 0; j < countOf(model); ++j) {
-            moved = moved || std::fabs(next[j] - p[j]) > 1e-13 * std::fabs(p[j]);
+            moved = moved || std::fabs(next[j] - p[j]) > 1e-7 * std::fabs(p[j]);
         }
         p = next;
         if (!moved) {

@@ -67,17 +67,17 @@ bool heldBy(const Fit& fit, const Gradient& g) {
     return true;
 }
 
-// Each row's label, value and gradient: the parameters, then the read-outs.
-std::vector<ReadOut> quantities(const Fit& fit) {
+// Each row's value and gradient: the parameters, then the read-outs.
+std::vector<Quantity> quantities(const Fit& fit) {
     const GrowthModel& model = *fit.model;
-    std::vector<ReadOut> rows;
+    std::vector<Quantity> rows;
     for (int j = 0; j < model.parameterCount(); ++j) {
-        ReadOut row{model.parameter(j).label, fit.parameters[static_cast<std::size_t>(j)], {}};
+        Quantity row{fit.parameters[static_cast<std::size_t>(j)], {}};
         row.gradient[static_cast<std::size_t>(j)] = 1.0;
-        rows.push_back(std::move(row));
+        rows.push_back(row);
     }
-    for (ReadOut& row : model.readOuts(fit.parameters)) {
-        rows.push_back(std::move(row));
+    for (int k = 0; k < model.readOutCount(); ++k) {
+        rows.push_back(model.readOut(k, fit.parameters));
     }
     return rows;
 }
@@ -120,11 +120,18 @@ double studentQuantile975(int degreesOfFreedom) {
     return gsl_cdf_tdist_Pinv(0.975, static_cast<double>(degreesOfFreedom));
 }
 
+std::string rowLabel(const GrowthModel& model, int row) {
+    return row < model.parameterCount() ? model.parameter(row).label
+                                        : model.readOutInfo(row - model.parameterCount()).label;
+}
+
 std::vector<ResultRow> estimates(const Fit& fit) {
     const double q = studentQuantile975(fit.degreesOfFreedom);
     std::vector<ResultRow> out;
-    for (const ReadOut& row : quantities(fit)) {
-        out.push_back({row.label, estimate(fit, row.value, row.gradient, q)});
+    const auto rows = quantities(fit);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        out.push_back({rowLabel(*fit.model, static_cast<int>(r)),
+                       estimate(fit, rows[r].value, rows[r].gradient, q)});
     }
     return out;
 }
@@ -200,7 +207,7 @@ bool representable(const Fit& fit, const std::vector<Point>& points) {
         }
     }
     const auto rows = quantities(fit);
-    if (!std::all_of(rows.begin(), rows.end(), [&](const ReadOut& row) {
+    if (!std::all_of(rows.begin(), rows.end(), [&](const Quantity& row) {
             return finite(row.value);
         })) {
         return false;
@@ -215,7 +222,7 @@ bool representable(const Fit& fit, const std::vector<Point>& points) {
         }
     }
     const double q = studentQuantile975(fit.degreesOfFreedom);
-    for (const ReadOut& row : rows) {
+    for (const Quantity& row : rows) {
         const double sd = heldBy(fit, row.gradient) ? 0.0 : deviation(C, row.gradient);
         if (std::isinf(sd) ||
             (finite(sd) && !(finite(row.value - q * sd) && finite(row.value + q * sd)))) {

@@ -34,6 +34,8 @@ struct ResultRow {
 // value at the inflection, the largest growth rate, the lag and any of the
 // model's own), their errors by the delta method from the same covariance.
 std::vector<ResultRow> estimates(const Fit& fit);
+// The label of a row of estimates(): a parameter's, then a read-out's.
+std::string rowLabel(const GrowthModel& model, int row);
 
 // Residual standard deviation sqrt(SSE / dof), and R^2 = 1 - SSE / SST
 // (nothing when all values are equal), SST taken in units of the largest

@@ -43,11 +43,22 @@ class Gompertz final : public GrowthModel {
             0.0);
     }
 
-    std::vector<ReadOut> readOuts(const Parameters& p) const override {
+    ReadOutInfo readOutInfo(int k) const override {
+        static const ReadOutInfo kInfo[] = {{"Valor en la inflexión (a/e)", 0},
+                                            {"Tasa máxima de crecimiento (a·c/e)", 0},
+                                            {"Fase de latencia (t0 − 1/c)", 2}};
+        return kInfo[k];
+    }
+    Quantity readOut(int k, const Parameters& p) const override {
         const auto [a, c, t0, unused] = p;
-        return {{"Valor en la inflexión (a/e)", a / kE, {1 / kE, 0, 0, 0}},
-                {"Tasa máxima de crecimiento (a·c/e)", a * (c / kE), {c / kE, a / kE, 0, 0}},
-                {"Fase de latencia (t0 − 1/c)", t0 - 1 / c, {0, 1 / c / c, 1, 0}}};
+        switch (k) {
+        case 0:
+            return {a / kE, {1 / kE, 0, 0, 0}};
+        case 1:
+            return {a * (c / kE), {c / kE, a / kE, 0, 0}};
+        default:
+            return {t0 - 1 / c, {0, 1 / c / c, 1, 0}};
+        }
     }
 };
 

@@ -63,11 +63,22 @@ class GompertzWithBaseline final : public GrowthModel {
         return best;
     }
 
-    std::vector<ReadOut> readOuts(const Parameters& p) const override {
+    ReadOutInfo readOutInfo(int k) const override {
+        static const ReadOutInfo kInfo[] = {{"Valor en la inflexión (y0 + a/e)", 0},
+                                            {"Tasa máxima de crecimiento (a·c/e)", 0},
+                                            {"Fase de latencia (t0 − 1/c)", 2}};
+        return kInfo[k];
+    }
+    Quantity readOut(int k, const Parameters& p) const override {
         const auto [a, c, t0, y0] = p;
-        return {{"Valor en la inflexión (y0 + a/e)", y0 + a / kE, {1 / kE, 0, 0, 1}},
-                {"Tasa máxima de crecimiento (a·c/e)", a * (c / kE), {c / kE, a / kE, 0, 0}},
-                {"Fase de latencia (t0 − 1/c)", t0 - 1 / c, {0, 1 / c / c, 1, 0}}};
+        switch (k) {
+        case 0:
+            return {y0 + a / kE, {1 / kE, 0, 0, 1}};
+        case 1:
+            return {a * (c / kE), {c / kE, a / kE, 0, 0}};
+        default:
+            return {t0 - 1 / c, {0, 1 / c / c, 1, 0}};
+        }
     }
 
     bool containsGompertz() const override { return true; } // y0 = 0

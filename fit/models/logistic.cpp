@@ -39,11 +39,22 @@ class Logistic final : public GrowthModel {
             *this, points, fixed, held, [](double r, double) { return std::log(1 / r - 1); }, 1.0);
     }
 
-    std::vector<ReadOut> readOuts(const Parameters& p) const override {
+    ReadOutInfo readOutInfo(int k) const override {
+        static const ReadOutInfo kInfo[] = {{"Valor en la inflexión (a/2)", 0},
+                                            {"Tasa máxima de crecimiento (a·c/4)", 0},
+                                            {"Fase de latencia (t0 − 2/c)", 2}};
+        return kInfo[k];
+    }
+    Quantity readOut(int k, const Parameters& p) const override {
         const auto [a, c, t0, unused] = p;
-        return {{"Valor en la inflexión (a/2)", a / 2, {0.5, 0, 0, 0}},
-                {"Tasa máxima de crecimiento (a·c/4)", a * (c / 4), {c / 4, a / 4, 0, 0}},
-                {"Fase de latencia (t0 − 2/c)", t0 - 2 / c, {0, 2 / c / c, 1, 0}}};
+        switch (k) {
+        case 0:
+            return {a / 2, {0.5, 0, 0, 0}};
+        case 1:
+            return {a * (c / 4), {c / 4, a / 4, 0, 0}};
+        default:
+            return {t0 - 2 / c, {0, 2 / c / c, 1, 0}};
+        }
     }
 };
 

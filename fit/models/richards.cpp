@@ -72,19 +72,28 @@ class Richards final : public GrowthModel {
         return best;
     }
 
-    std::vector<ReadOut> readOuts(const Parameters& p) const override {
+    ReadOutInfo readOutInfo(int k) const override {
+        static const ReadOutInfo kInfo[] = {
+            {"Valor en la inflexión (a·(1 + ν)^(−1/ν))", 0},
+            {"Tasa máxima de crecimiento (a·c·(1 + ν)^(−1 − 1/ν))", 0},
+            {"Fase de latencia (t0 − (1 + ν)/c)", 2}};
+        return kInfo[k];
+    }
+    Quantity readOut(int k, const Parameters& p) const override {
         const auto [a, c, t0, nu] = p;
         const double log1pNu = std::log1p(nu);
         const double v = std::exp(-log1pNu / nu);              // (1 + ν)^(-1/ν)
         const double dlnv = curvature(nu, log1pNu) / (nu * nu); // d ln v / dν
-        const double rate = a * c * v / (1 + nu);
-        return {{"Valor en la inflexión (a·(1 + ν)^(−1/ν))", a * v, {v, 0, 0, a * v * dlnv}},
-                {"Tasa máxima de crecimiento (a·c·(1 + ν)^(−1 − 1/ν))",
-                 rate,
-                 {c * v / (1 + nu), a * v / (1 + nu), 0, rate * (dlnv - 1 / (1 + nu))}},
-                {"Fase de latencia (t0 − (1 + ν)/c)",
-                 t0 - (1 + nu) / c,
-                 {0, (1 + nu) / c / c, 1, -1 / c}}};
+        switch (k) {
+        case 0:
+            return {a * v, {v, 0, 0, a * v * dlnv}};
+        case 1: {
+            const double rate = a * c * v / (1 + nu);
+            return {rate, {c * v / (1 + nu), a * v / (1 + nu), 0, rate * (dlnv - 1 / (1 + nu))}};
+        }
+        default:
+            return {t0 - (1 + nu) / c, {0, (1 + nu) / c / c, 1, -1 / c}};
+        }
     }
 
     bool containsGompertz() const override { return true; } // ν -> 0
