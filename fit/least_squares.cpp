@@ -205,6 +205,10 @@ struct Workspace {
     Parameters held{};
     std::array<bool, kMaxParameters> logarithmic{};
     const Parameters* known = nullptr;
+    // A read-out held at a value through its pivot parameter, or none.
+    int heldReadOut = -1;
+    double heldValue = 0.0;
+    std::size_t pivot = 0;
     Outcome stopped = Outcome::Converged; // why the model stopped the run, if it did
     std::vector<Gradient> gradients;
     Parameters gradientsAt{};
@@ -220,6 +224,10 @@ struct Workspace {
                 p[j] = logarithmic[j] ? std::exp(x[k]) : x[k];
                 ++k;
             }
+        }
+        if (heldReadOut >= 0) { // linear in the pivot: one step puts it in place
+            const Quantity q = model->readOut(heldReadOut, p);
+            p[pivot] += (heldValue - q.value) / q.gradient[pivot];
         }
         return p;
     }
@@ -258,12 +266,21 @@ struct Workspace {
             gradientsAt = p;
             gradientsValid = true;
         }
+        // With a read-out held, the pivot follows the others: d pivot / d p_j
+        // = -(dr/dp_j) / (dr/d pivot).
+        Gradient follows{};
+        if (heldReadOut >= 0) {
+            const Gradient h = model->readOut(heldReadOut, p).gradient;
+            for (std::size_t j = 0; j < count(); ++j) {
+                follows[j] = -h[j] / h[pivot];
+            }
+        }
         for (std::size_t i = 0; i < points->size(); ++i) {
             for (std::size_t j = 0, k = 0; j < count(); ++j) {
                 if (!fixed[j]) {
+                    const double d = gradients[i][j] + gradients[i][pivot] * follows[j];
                     // column-major; d/d ln p = p d/dp
-                    J[k++ * static_cast<std::size_t>(ldJ) + i] =
-                        logarithmic[j] ? gradients[i][j] * p[j] : gradients[i][j];
+                    J[k++ * static_cast<std::size_t>(ldJ) + i] = logarithmic[j] ? d * p[j] : d;
                 }
             }
         }
@@ -280,7 +297,8 @@ int evaluate(void* data, int, int, const double* x, double* f, double* J, int ld
 }
 
 Run runFrom(detail::Workspace& w, const GrowthModel& model, const std::vector<Point>& points,
-            const Fixed& fixed, const Parameters& start, const Parameters* known) {
+            const Fixed& fixed, const Parameters& start, const Parameters* known,
+            int maxEvaluations = kMaxEvaluations) {
     Run out;
     out.parameters = start;
     if (!usable(model, start)) {
@@ -314,7 +332,7 @@ Run runFrom(detail::Workspace& w, const GrowthModel& model, const std::vector<Po
     int ipvt[kMaxParameters] = {};
     int evaluations = 0;
     const int info = lmder(evaluate, &w, m, n, x, w.residuals.data(), w.jacobian.data(), m,
-                           kTolerance, kTolerance, 0.0, kMaxEvaluations, s, 1, 100.0, 0,
+                           kTolerance, kTolerance, 0.0, maxEvaluations, s, 1, 100.0, 0,
                            &evaluations, &out.iterations, ipvt, s + k, s + 2 * k, s + 3 * k,
                            s + 4 * k, s + 5 * k);
     out.parameters = w.at(x);
@@ -705,6 +723,44 @@ Fit LeastSquares::fitFrom(const GrowthModel& model, const std::vector<Point>& po
                       return std::vector<Run>{
                           runFrom(*workspace_, model, unitPoints, fixed, unitStart, nullptr)};
                   });
+}
+
+LeastSquares::HeldFit LeastSquares::fitHolding(const GrowthModel& model,
+                                               const std::vector<Point>& points,
+                                               const Fixed& fixed, const Parameters& start,
+                                               Hold hold) {
+    const int n = model.parameterCount();
+    Fixed held = fixed;
+    Parameters p = start;
+    detail::Workspace& w = *workspace_;
+    if (hold.row < n) {
+        held[static_cast<std::size_t>(hold.row)] = true;
+        p[static_cast<std::size_t>(hold.row)] = hold.value;
+    } else {
+        const int k = hold.row - n;
+        const auto pivot = static_cast<std::size_t>(model.readOutInfo(k).pivot);
+        const Quantity q = model.readOut(k, p);
+        p[pivot] += (hold.value - q.value) / q.gradient[pivot];
+        held[pivot] = true;
+        w.pivot = pivot;
+    }
+    const Scale scale(points);
+    const auto unitPoints = scale.toUnit(points);
+    const Parameters unit = scale.toUnit(model, p);
+    if (hold.row >= n) { // the same read-out, in the fit's units
+        w.heldReadOut = hold.row - n;
+        w.heldValue = model.readOut(w.heldReadOut, unit).value;
+    }
+    // A profile point starts next to its neighbour's optimum: a run that
+    // wanders far is not worth following.
+    constexpr int kHeldEvaluations = 200;
+    const Run run = runFrom(w, model, unitPoints, held, unit, nullptr, kHeldEvaluations);
+    w.heldReadOut = -1;
+    HeldFit out;
+    out.converged = run.outcome == Outcome::Converged;
+    out.parameters = scale.fromUnit(model, run.parameters);
+    out.sse = sumOfSquares(model, points, out.parameters);
+    return out;
 }
 
 Fit LeastSquares::bestFit(const GrowthModel& model, const std::vector<Point>& points,

@@ -103,6 +103,23 @@ class LeastSquares {
     Fit bestFit(const GrowthModel& model, const std::vector<Point>& points, const Fixed& fixed,
                 const Parameters& current, Starts starts = Starts::AutomaticAndCurrent);
 
+    // A row of the results held at a value: a parameter (row below the
+    // model's parameter count) or a read-out (the rows after them).
+    struct Hold {
+        int row = 0;
+        double value = 0.0;
+    };
+    struct HeldFit {
+        bool converged = false;
+        Parameters parameters{};
+        double sse = 0.0;
+    };
+    // One run from start with the held row at its value and the other free
+    // parameters refitted, as a profile needs. A read-out is held through
+    // its pivot parameter, which must be free.
+    HeldFit fitHolding(const GrowthModel& model, const std::vector<Point>& points,
+                       const Fixed& fixed, const Parameters& start, Hold hold);
+
   private:
     std::unique_ptr<detail::Workspace> workspace_;
 };

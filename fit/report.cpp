@@ -21,7 +21,10 @@ std::string number(double value, int digits, bool decimalComma = true) {
 std::string joined(const std::vector<std::string>& cells, char separator) {
     std::string out;
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        out += (i == 0 ? "" : std::string(1, separator)) + cells[i];
+        if (i > 0) {
+            out += separator;
+        }
+        out += cells[i];
     }
     return out;
 }
@@ -30,27 +33,55 @@ bool converged(const Fit& fit) {
     return fit.status == Status::Ok;
 }
 
-std::optional<std::string> note(const Fit& fit) {
-    if (!converged(fit)) {
-        return "No convergido tras " + std::to_string(fit.iterations) +
-               " iteraciones: no es el óptimo";
-    }
-    if (fit.illDetermined) {
-        return "Los datos no determinan bien los parámetros";
-    }
-    return std::nullopt;
-}
-
 std::string modelLine(const GrowthModel& model) {
     return std::string("Modelo: ") + model.name() + ", " + model.formula();
 }
 
+// What the summary adds below its numbers: the model, how the intervals were
+// worked out, which sides the data leave open, and the notes and warnings.
+std::vector<std::string> notes(const Analysis& analysis) {
+    const Fit& fit = analysis.fit;
+    std::vector<std::string> out = {modelLine(*fit.model)};
+    if (!converged(fit)) {
+        out.push_back("No convergido tras " + std::to_string(fit.iterations) +
+                      " iteraciones: no es el óptimo");
+        return out;
+    }
+    if (!analysis.intervals.empty()) {
+        out.emplace_back("Intervalos del 95 %: verosimilitud perfilada (como confint() de R); "
+                         "error típico por el método delta");
+        for (std::size_t r = 0; r < analysis.intervals.size(); ++r) {
+            const auto& interval = analysis.intervals[r];
+            if (!interval || (!interval->lower.open() && !interval->upper.open())) {
+                continue;
+            }
+            const std::string side = interval->lower.open() && interval->upper.open()
+                                         ? "ni por abajo ni por arriba"
+                                     : interval->lower.open() ? "por abajo"
+                                                              : "por arriba";
+            out.push_back("Los datos no acotan " + rowLabel(*fit.model, static_cast<int>(r)) +
+                          " " + side + " (" + kNoBound + ")");
+        }
+    }
+    if (fit.illDetermined) {
+        out.emplace_back("Los datos no determinan bien los parámetros");
+    }
+    for (const std::string& warning : analysis.warnings) {
+        out.push_back(warning);
+    }
+    return out;
+}
+
 // The header and one line a row, the row's name first.
-std::vector<std::string> tableLines(const Fit& fit, char separator, bool decimalComma) {
+std::vector<std::string> tableLines(const Analysis& analysis, char separator, bool decimalComma) {
     std::vector<std::string> lines = {std::string(1, separator) +
                                       joined(resultColumns(), separator)};
-    for (const ResultRow& row : estimates(fit)) {
-        std::vector<std::string> cells = resultCells(row.estimate, converged(fit), 15);
+    const auto rows = estimates(analysis.fit);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const auto interval =
+            r < analysis.intervals.size() ? analysis.intervals[r] : std::optional<ProfileInterval>{};
+        std::vector<std::string> cells =
+            resultCells(rows[r].estimate, converged(analysis.fit), 15, interval);
         if (!decimalComma) {
             for (std::string& cell : cells) {
                 for (char& ch : cell) {
@@ -58,7 +89,7 @@ std::vector<std::string> tableLines(const Fit& fit, char separator, bool decimal
                 }
             }
         }
-        lines.push_back(row.label + separator + joined(cells, separator));
+        lines.push_back(rows[r].label + separator + joined(cells, separator));
     }
     return lines;
 }
@@ -71,22 +102,31 @@ const std::vector<std::string>& resultColumns() {
     return columns;
 }
 
-std::vector<std::string> resultCells(const Estimate& e, bool withErrors, int digits) {
-    std::vector<std::string> cells = {number(e.value, digits)};
+std::vector<std::string> resultCells(const Estimate& e, bool withErrors, int digits,
+                                     const std::optional<ProfileInterval>& interval) {
+    const std::string value = number(e.value, digits);
     if (!withErrors) {
-        return {cells[0], "", "", ""};
+        return {value, "", "", ""};
     }
     if (e.fixed) {
-        return {cells[0], kFixed, "", ""};
+        return {value, kFixed, "", ""};
+    }
+    const std::string error = e.standardError ? number(*e.standardError, digits) : kUndetermined;
+    if (interval) {
+        const auto side = [digits](const ProfileSide& s) {
+            return s.bound ? number(*s.bound, digits) : std::string(kNoBound);
+        };
+        return {value, error, side(interval->lower), side(interval->upper)};
     }
     if (!e.standardError) {
-        return {cells[0], kUndetermined, "", ""};
+        return {value, kUndetermined, "", ""};
     }
-    return {cells[0], number(*e.standardError, digits), e.lower ? number(*e.lower, digits) : "",
+    return {value, error, e.lower ? number(*e.lower, digits) : "",
             e.upper ? number(*e.upper, digits) : ""};
 }
 
-std::string summaryText(const Fit& fit, const std::vector<Point>& points) {
+std::string summaryText(const Analysis& analysis, const std::vector<Point>& points) {
+    const Fit& fit = analysis.fit;
     const auto r2 = rSquared(fit, points);
     std::string text = "n = ";
     for (const std::string& part :
@@ -94,17 +134,19 @@ std::string summaryText(const Fit& fit, const std::vector<Point>& points) {
           std::string(", SSE = "), number(fit.sse, 6), std::string(", s = "),
           number(residualDeviation(fit), 6), std::string(", R² = "),
           r2 ? number(*r2, 6) : kUndetermined, std::string(", iteraciones = "),
-          std::to_string(fit.iterations), std::string("\n"), modelLine(*fit.model)}) {
+          std::to_string(fit.iterations)}) {
         text += part;
     }
-    if (const auto remark = note(fit)) {
-        text += "\n" + *remark;
+    for (const std::string& line : notes(analysis)) {
+        text += '\n';
+        text += line;
     }
     return text;
 }
 
-std::vector<std::string> summaryLines(const Fit& fit, const std::vector<Point>& points,
+std::vector<std::string> summaryLines(const Analysis& analysis, const std::vector<Point>& points,
                                       char separator, bool decimalComma) {
+    const Fit& fit = analysis.fit;
     const std::string sep(1, separator);
     const auto r2 = rSquared(fit, points);
     std::vector<std::string> lines = {
@@ -116,25 +158,24 @@ std::vector<std::string> summaryLines(const Fit& fit, const std::vector<Point>& 
         "iteraciones" + sep + std::to_string(fit.iterations),
         "modelo" + sep + fit.model->name(),
     };
-    if (const auto remark = note(fit)) {
-        lines.push_back(*remark);
-    }
+    const auto more = notes(analysis);
+    lines.insert(lines.end(), more.begin() + 1, more.end()); // the model is named above
     return lines;
 }
 
-std::string resultsText(const Fit& fit, const std::vector<Point>& points) {
+std::string resultsText(const Analysis& analysis, const std::vector<Point>& points) {
     std::string out;
-    for (const std::string& line : tableLines(fit, '\t', true)) {
+    for (const std::string& line : tableLines(analysis, '\t', true)) {
         out += line + "\n";
     }
     out += "\n";
-    for (const std::string& line : summaryLines(fit, points, '\t', true)) {
+    for (const std::string& line : summaryLines(analysis, points, '\t', true)) {
         out += line + "\n";
     }
     return out;
 }
 
-std::string csvText(const GrowthModel& model, const std::optional<Fit>& fit,
+std::string csvText(const GrowthModel& model, const std::optional<Analysis>& analysis,
                     const Parameters& shown, const Fixed& fixed,
                     const std::vector<Point>& points, char separator, bool decimalComma) {
     const auto num = [decimalComma](double v) { return number(v, 15, decimalComma); };
@@ -145,16 +186,16 @@ std::string csvText(const GrowthModel& model, const std::optional<Fit>& fit,
                                separator));
     }
     lines.emplace_back();
-    Fit table = fit ? *fit : Fit{};
-    table.model = &model;
-    table.parameters = shown;
-    table.fixed = fit ? fit->fixed : fixed;
+    Analysis table = analysis ? *analysis : Analysis{};
+    table.fit.model = &model;
+    table.fit.parameters = shown;
+    table.fit.fixed = analysis ? analysis->fit.fixed : fixed;
     for (const std::string& line : tableLines(table, separator, decimalComma)) {
         lines.push_back(line);
     }
-    if (fit) {
+    if (analysis) {
         lines.emplace_back();
-        for (const std::string& line : summaryLines(*fit, points, separator, decimalComma)) {
+        for (const std::string& line : summaryLines(*analysis, points, separator, decimalComma)) {
             lines.push_back(line);
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "profile.h"
 #include "statistics.h"
 
 #include <optional>
@@ -12,30 +13,44 @@ namespace gompertz::fit {
 // them and a CSV file holds them: numbers with the decimal comma (or the
 // point, for a CSV file in the English style), the model named.
 
+// A fit with what the reports show of it: the profile intervals of its rows
+// (none: the Wald intervals, estimate ± q·error) and its plain warnings.
+struct Analysis {
+    Fit fit;
+    std::vector<std::optional<ProfileInterval>> intervals;
+    std::vector<std::string> warnings;
+};
+
 // The results table's columns after the row's name.
 const std::vector<std::string>& resultColumns();
 
-// A row's cells: the value, then its error and interval, "fijo" for a held
-// one, "—" for an error the covariance does not give, nothing without
-// errors (a start, a run that did not converge).
-std::vector<std::string> resultCells(const Estimate& e, bool withErrors, int digits);
+// What an interval's open side shows.
+inline constexpr const char* kNoBound = "sin límite";
+
+// A row's cells: the value, then its error and interval (the profile's when
+// given, "sin límite" for an open side), "fijo" for a held one, "—" for an
+// error the covariance does not give, nothing without errors (a start, a
+// run that did not converge).
+std::vector<std::string> resultCells(const Estimate& e, bool withErrors, int digits,
+                                     const std::optional<ProfileInterval>& interval = {});
 
 // Under the results: "n = 16, gl = 13, SSE = …, s = …, R² = …, iteraciones
-// = 7", the model and its formula, and the fit's notes, one a line.
-std::string summaryText(const Fit& fit, const std::vector<Point>& points);
+// = 7", the model and its formula, how the intervals were worked out, and
+// the fit's notes and warnings, one a line.
+std::string summaryText(const Analysis& analysis, const std::vector<Point>& points);
 
 // The same as "name<separator>value" lines, with 15 significant digits.
-std::vector<std::string> summaryLines(const Fit& fit, const std::vector<Point>& points,
+std::vector<std::string> summaryLines(const Analysis& analysis, const std::vector<Point>& points,
                                       char separator, bool decimalComma);
 
 // "Copiar resultados": a header row, a row a parameter or quantity, then the
 // summary; tab-separated, 15 significant digits, the decimal comma.
-std::string resultsText(const Fit& fit, const std::vector<Point>& points);
+std::string resultsText(const Analysis& analysis, const std::vector<Point>& points);
 
 // The CSV file: each point with the curve's value and residual, the results
 // table and, for a fit, the summary; lines ended by CR LF. Without a fit,
 // the shown curve is the model's at `shown` (a start) with its values only.
-std::string csvText(const GrowthModel& model, const std::optional<Fit>& fit,
+std::string csvText(const GrowthModel& model, const std::optional<Analysis>& analysis,
                     const Parameters& shown, const Fixed& fixed,
                     const std::vector<Point>& points, char separator, bool decimalComma);
 

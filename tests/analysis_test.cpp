@@ -133,8 +133,13 @@ class AnalysisTest : public QObject {
             QCOMPARE(t.cell(r, 0), expected[r][0]);
             QCOMPARE(t.cell(r, 1), expected[r][1]);
         }
-        // a - q SE with q = 2.16036865646, the t quantile for 13 degrees.
-        QCOMPARE(t.cell(0, 2), comma(4.60333040364 - 2.16036865646 * 0.653207591).left(7));
+        // The profile interval of a: where SSE(a) = SSE (1 + q^2 / 13), q =
+        // 2.16036865646, found exactly by the R script: [3.53836991591,
+        // 6.72899229954] (R's confint() interpolates [3.5394528, 6.7294969]).
+        QCOMPARE(t.cell(0, 2), QStringLiteral("3,53837"));
+        QCOMPARE(t.cell(0, 3), QStringLiteral("6,72899"));
+        QVERIFY2(t.summary().contains("Intervalos del 95 %: verosimilitud perfilada"),
+                 qPrintable(t.summary()));
         QCOMPARE(t.cell(3, 0), QStringLiteral("1,69347"));   // a / e
         QCOMPARE(t.cell(5, 0), QStringLiteral("-0,538746")); // t0 - 1/c
         QVERIFY2(t.summary().startsWith("n = 16, gl = 13, SSE = 0,00936164, s = 0,0268352, R² = "),

@@ -38,7 +38,7 @@ TEST(Report, TheSummaryGivesTheSumsAndNamesTheModel) {
     const auto points = reference_data::dnase1();
     const Fit fit = fitted(gompertzModel(), points);
     // R: SSE 0.00936163766771, s = sqrt(SSE / 13) = 0.0268351630224.
-    const auto lines = linesOf(summaryText(fit, points) + "\n", "\n");
+    const auto lines = linesOf(summaryText({fit, {}, {}}, points) + "\n", "\n");
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].rfind("n = 16, gl = 13, SSE = 0,00936164, s = 0,0268352, R² = 0,998", 0),
               0u)
@@ -51,7 +51,7 @@ TEST(Report, TheClipboardTableHasARowAParameterAndQuantity) {
     const GrowthModel& richards = *growthModels().at(3);
     const Fit fit = fitted(richards, points);
     ASSERT_EQ(fit.status, Status::Ok);
-    const auto lines = linesOf(resultsText(fit, points), "\n");
+    const auto lines = linesOf(resultsText({fit, {}, {}}, points), "\n");
     EXPECT_EQ(lines[0], "\tValor\tError típico\tIC 95 % inferior\tIC 95 % superior");
     // Four parameters, three read-outs, a blank line, then the summary.
     EXPECT_EQ(lines[4].rfind("ν (forma)\t1,724109", 0), 0u) << lines[4];
@@ -70,7 +70,8 @@ TEST(Report, TheCsvFileIsCommaOrPointThroughout) {
     for (const bool decimalComma : {true, false}) {
         const char separator = decimalComma ? ';' : ',';
         const std::string text =
-            csvText(logistic, fit, fit.parameters, fit.fixed, points, separator, decimalComma);
+            csvText(logistic, Analysis{fit, {}, {}}, fit.parameters, fit.fixed, points, separator,
+                    decimalComma);
         const auto lines = linesOf(text, "\r\n");
         const std::string sep(1, separator);
         EXPECT_EQ(lines[0], "t" + sep + "y" + sep + "ajustado" + sep + "residuo");
@@ -113,11 +114,11 @@ TEST(Report, AStartOrARunShortOfItsOptimumShowsNoErrors) {
     stalled.iterations = 1000;
     stalled.sse = 2;
     const std::vector<Point> points = {{0, 1}, {1, 2}, {2, 3}, {3, 5}};
-    const auto lines = linesOf(summaryText(stalled, points) + "\n", "\n");
+    const auto lines = linesOf(summaryText({stalled, {}, {}}, points) + "\n", "\n");
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[2], "No convergido tras 1000 iteraciones: no es el óptimo");
-    const auto csv = linesOf(csvText(gompertzModel(), stalled, stalled.parameters, stalled.fixed,
-                                     points, ';', true),
+    const auto csv = linesOf(csvText(gompertzModel(), Analysis{stalled, {}, {}}, stalled.parameters,
+                                     stalled.fixed, points, ';', true),
                              "\r\n");
     EXPECT_EQ(csv[7], "a;5;;;");
 }

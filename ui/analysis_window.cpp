@@ -3,6 +3,7 @@
 #include "data/data_file.h"
 #include "fit/report.h"
 #include "fit/statistics.h"
+#include "fit/warnings.h"
 #include "form1.h"
 #include "model/number_text.h"
 
@@ -307,6 +308,8 @@ void AnalysisWindow::refresh() {
 
 void AnalysisWindow::clearResults() {
     fit_.reset();
+    intervals_.clear();
+    warnings_.clear();
     start_.reset();
     resultados->setRowCount(0);
     resumen->clear();
@@ -367,6 +370,8 @@ void AnalysisWindow::valoresIniciales_Click() {
         return;
     }
     fit_.reset();
+    intervals_.clear();
+    warnings_.clear();
     start_ = start.parameters;
     showStart();
     replot();
@@ -385,6 +390,12 @@ void AnalysisWindow::ajusteOptimo_Click() {
         return;
     }
     fit_ = fit;
+    intervals_.clear();
+    warnings_.clear();
+    if (fit.status == fit::Status::Ok) {
+        intervals_ = fit::profileIntervals(solver_, fit, points_);
+        warnings_ = fit::fitWarnings(fit, points_, intervals_);
+    }
     start_.reset();
     showResults();
     replot();
@@ -392,6 +403,10 @@ void AnalysisWindow::ajusteOptimo_Click() {
     if (!converged()) {
         messages_->show(statusMessage(fit));
     }
+}
+
+fit::Analysis AnalysisWindow::analysis() const {
+    return {*fit_, intervals_, warnings_};
 }
 
 bool AnalysisWindow::converged() const {
@@ -405,7 +420,11 @@ void AnalysisWindow::showRows(const fit::Fit& shown, bool withErrors) {
     QStringList names;
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         names << qs(rows[r].label);
-        const QStringList cells = qs(fit::resultCells(rows[r].estimate, withErrors, 6));
+        const auto interval = withErrors && static_cast<std::size_t>(r) < intervals_.size()
+                                  ? intervals_[static_cast<std::size_t>(r)]
+                                  : std::nullopt;
+        const QStringList cells =
+            qs(fit::resultCells(rows[r].estimate, withErrors, 6, interval));
         for (int c = 0; c < cells.size(); ++c) {
             resultados->setItem(r, c, new QTableWidgetItem(cells[c]));
         }
@@ -426,7 +445,7 @@ void AnalysisWindow::showStart() {
 
 void AnalysisWindow::showResults() {
     showRows(*fit_, converged());
-    resumen->setText(qs(fit::summaryText(*fit_, points_)));
+    resumen->setText(qs(fit::summaryText(analysis(), points_)));
 }
 
 void AnalysisWindow::updateApply() {
@@ -501,7 +520,7 @@ QString AnalysisWindow::resultsText() const {
     if (!fit_) {
         return QString('\t') + qs(fit::resultColumns()).join('\t') + '\n';
     }
-    return qs(fit::resultsText(*fit_, points_));
+    return qs(fit::resultsText(analysis(), points_));
 }
 
 void AnalysisWindow::copiar_Click() {
@@ -509,7 +528,9 @@ void AnalysisWindow::copiar_Click() {
 }
 
 QByteArray AnalysisWindow::csvBytes(char separator, bool decimalComma) const {
-    return QByteArray::fromStdString(fit::csvText(model(), fit_, shownParameters(),
+    return QByteArray::fromStdString(fit::csvText(model(),
+                                                  fit_ ? std::optional(analysis()) : std::nullopt,
+                                                  shownParameters(),
                                                   main_.fixedParameters(), points_, separator,
                                                   decimalComma));
 }

@@ -3,6 +3,7 @@
 #include "file_chooser.h"
 #include "fit/comparison.h"
 #include "fit/least_squares.h"
+#include "fit/report.h"
 #include "messages.h"
 
 #include <QVector>
@@ -71,6 +72,8 @@ class AnalysisWindow : public QWidget {
     void showRows(const fit::Fit& shown, bool withErrors);
     // A fit that reached its optimum: only then errors, band and "Aplicar".
     bool converged() const;
+    // The fit with its intervals and warnings, as the reports show it.
+    fit::Analysis analysis() const;
     void clearResults();
     void showResults();
     void showStart();
@@ -86,6 +89,9 @@ class AnalysisWindow : public QWidget {
     fit::LeastSquares solver_;
     std::vector<fit::Point> points_;
     std::optional<fit::Fit> fit_;
+    // The fit's profile intervals and warnings, when it reached its optimum.
+    std::vector<std::optional<fit::ProfileInterval>> intervals_;
+    std::vector<std::string> warnings_;
     std::optional<fit::Parameters> start_;
 
     QCustomPlot* grafica = nullptr;

@@ -1,0 +1,143 @@
+#include "profile.h"
+
+#include "statistics.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace gompertz::fit {
+namespace {
+
+// Steps outward before a side is taken to be open: the step doubles each
+// time, so the last reaches thousands of standard errors.
+constexpr int kMaxSteps = 16;
+// The bound's accuracy, relative to the step that bracketed it.
+constexpr double kRootTolerance = 1e-9;
+constexpr int kMaxRootSteps = 40;
+
+struct Profile {
+    LeastSquares& solver;
+    const Fit& fit;
+    const std::vector<Point>& points;
+    int row;
+    double estimate;
+    double excess; // SSE(v) - SSE at the bound: q^2 s^2
+
+    // How far SSE(v) lies above the bound's level, and the refit behind it;
+    // nothing when the refit fails.
+    struct Sample {
+        double value;
+        double gap;
+        Parameters parameters;
+    };
+    std::optional<Sample> at(double value, const Parameters& from) const {
+        const auto held = solver.fitHolding(*fit.model, points, fit.fixed, from, {row, value});
+        if (!held.converged && !std::isfinite(held.sse)) {
+            return std::nullopt;
+        }
+        return Sample{value, held.sse - fit.sse - excess, held.parameters};
+    }
+
+    // A shape stays positive, and a rate keeps its sign: at 0 the curve is
+    // a flat line, and past it no growth curve.
+    bool inDomain(double value) const {
+        const int n = fit.model->parameterCount();
+        const Role role = row < n ? fit.model->parameter(row).role : Role::Time;
+        return (role != Role::Shape && role != Role::Rate) || value * estimate > 0.0;
+    }
+
+    ProfileSide side(double direction, double step) const {
+        Sample inside{estimate, -excess, fit.parameters};
+        for (int k = 0; k < kMaxSteps; ++k, step *= 2) {
+            double value = estimate + direction * step;
+            if (!inDomain(value)) {
+                value = inside.value / 2; // halfway to the boundary at 0
+            }
+            auto outside = at(value, inside.parameters);
+            if (!outside || outside->gap >= 0.0) {
+                // The refit from the last point may have strayed into a worse
+                // basin: the one from the optimum must agree.
+                const auto fresh = at(value, fit.parameters);
+                if (fresh && (!outside || fresh->gap < outside->gap)) {
+                    outside = fresh;
+                }
+            }
+            if (!outside) {
+                return {};
+            }
+            if (outside->gap >= 0.0) {
+                return {root(inside, *outside)};
+            }
+            if (outside->gap < inside.gap - 1e-12 * fit.sse) {
+                // The profile falls away from the optimum: another basin.
+                return {};
+            }
+            inside = *outside;
+        }
+        return {};
+    }
+
+    // Where the gap crosses zero between a point inside and one outside,
+    // by the secant of sqrt(SSE(v) - SSE), which is nearly straight in v,
+    // kept within the bracket.
+    double root(Sample inside, Sample outside) const {
+        const auto rise = [this](const Sample& p) { return std::sqrt(std::max(0.0, p.gap + excess)); };
+        const double level = std::sqrt(excess);
+        for (int k = 0; k < kMaxRootSteps; ++k) {
+            const double lo = rise(inside);
+            const double hi = rise(outside);
+            double value = inside.value + (outside.value - inside.value) * (level - lo) / (hi - lo);
+            const double span = outside.value - inside.value;
+            if (!(std::fabs(value - inside.value) > 0.01 * std::fabs(span) &&
+                  std::fabs(outside.value - value) > 0.01 * std::fabs(span))) {
+                value = inside.value + span / 2; // the secant hugs an end: bisect
+            }
+            const auto next = at(value, inside.parameters);
+            if (!next) {
+                break;
+            }
+            (next->gap >= 0.0 ? outside : inside) = *next;
+            if (std::fabs(outside.value - inside.value) <=
+                kRootTolerance * std::max(std::fabs(estimate), std::fabs(outside.value))) {
+                break;
+            }
+        }
+        const double lo = rise(inside);
+        const double hi = rise(outside);
+        return hi > lo ? inside.value + (outside.value - inside.value) * (level - lo) / (hi - lo)
+                       : outside.value;
+    }
+};
+
+} // namespace
+
+std::vector<std::optional<ProfileInterval>> profileIntervals(LeastSquares& solver, const Fit& fit,
+                                                             const std::vector<Point>& points) {
+    const auto rows = estimates(fit);
+    std::vector<std::optional<ProfileInterval>> out(rows.size());
+    if (fit.status != Status::Ok || !(fit.sse > 0.0) || fit.degreesOfFreedom < 1) {
+        return out;
+    }
+    const double q = studentQuantile975(fit.degreesOfFreedom);
+    const double excess = q * q * fit.sse / fit.degreesOfFreedom;
+    const int n = fit.model->parameterCount();
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+        const Estimate& e = rows[static_cast<std::size_t>(r)].estimate;
+        if (e.fixed) {
+            continue;
+        }
+        if (r >= n && fit.fixed[static_cast<std::size_t>(fit.model->readOutInfo(r - n).pivot)]) {
+            continue; // held through a parameter the fix boxes hold
+        }
+        // The first step: the standard error, or a tenth of the value.
+        const double step = e.standardError && *e.standardError > 0.0
+                                ? *e.standardError
+                                : 0.1 * std::max(std::fabs(e.value), 1e-300);
+        const Profile profile{solver, fit, points, r, e.value, excess};
+        out[static_cast<std::size_t>(r)] =
+            ProfileInterval{profile.side(-1.0, step), profile.side(+1.0, step)};
+    }
+    return out;
+}
+
+} // namespace gompertz::fit
