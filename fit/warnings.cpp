@@ -98,10 +98,14 @@ std::vector<std::string> fitWarnings(const Fit& fit, const std::vector<Point>& p
                       ") queda fuera del intervalo de t de los datos (" + shown(first) + " a " +
                       shown(last) + "): t0 y la tasa máxima se extrapolan.");
     }
+    // The largest value measured, less what its noise allows (q times s):
+    // no asymptote below it fits the data.
     double top = ordered.front().y;
     for (const Point& point : ordered) {
         top = std::max(top, point.y);
     }
+    const double ruledOut =
+        top - studentQuantile975(fit.degreesOfFreedom) * residualDeviation(fit);
     const auto rows = estimates(fit);
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const Estimate& e = rows[r].estimate;
@@ -130,10 +134,10 @@ std::vector<std::string> fitWarnings(const Fit& fit, const std::vector<Point>& p
                           " incluye el cero: los datos no excluyen que no haya crecimiento.");
         }
         const bool noBaseline = model.parameterCount() == 3 || model.parameter(3).role != Role::Level;
-        if (amplitude && noBaseline && p[0] > 0.0 && lower && *lower < top) {
+        if (amplitude && noBaseline && p[0] > 0.0 && lower && *lower < ruledOut) {
             out.push_back("El intervalo de a empieza (" + shown(*lower) +
                           ") por debajo del mayor valor medido (" + shown(top) +
-                          "), que los datos descartan como asíntota.");
+                          ") más allá de su ruido: los datos descartan esa asíntota.");
         }
     }
     std::vector<double> residuals;

@@ -12,8 +12,9 @@ namespace gompertz::fit {
 // this order: the plateau is not reached within the data (the curve at the
 // last t is well below its asymptote: a is an extrapolation); the
 // inflection lies outside the span of t; an interval holds zero, or an
-// asymptote below the largest value measured, which the data rule out; the
-// residuals follow a trend (the runs test, p < 0,05).
+// asymptote below the largest value measured (by more than q times s, its
+// noise), which the data rule out; the residuals follow a trend (the runs
+// test, p < 0,05).
 std::vector<std::string> fitWarnings(const Fit& fit, const std::vector<Point>& points,
                                      const std::vector<std::optional<ProfileInterval>>& intervals);
 
