@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 namespace gompertz::fit {
@@ -83,6 +84,11 @@ class GrowthModel {
     virtual int readOutCount() const { return 3; }
     virtual ReadOutInfo readOutInfo(int k) const = 0;
     virtual Quantity readOut(int k, const Parameters& p) const = 0;
+
+    // The t at which the curve reaches y, with its gradient in the
+    // parameters; nothing when the curve never reaches y. It is t0 plus a
+    // function of the other parameters: linear in t0.
+    virtual std::optional<Quantity> timeToReach(double y, const Parameters& p) const = 0;
 
     // Whether the Gompertz curve is one of this model's curves, so that the
     // extra sum of squares F test compares them.

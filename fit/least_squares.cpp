@@ -205,10 +205,21 @@ struct Workspace {
     Parameters held{};
     std::array<bool, kMaxParameters> logarithmic{};
     const Parameters* known = nullptr;
-    // A read-out held at a value through its pivot parameter, or none.
-    int heldReadOut = -1;
+    // A read-out (or, with kHeldTime, the time to reach heldLevel) held at a
+    // value through its pivot parameter, or none.
+    static constexpr int kNothingHeld = -1;
+    static constexpr int kHeldTime = -2;
+    int heldReadOut = kNothingHeld;
     double heldValue = 0.0;
+    double heldLevel = 0.0;
     std::size_t pivot = 0;
+
+    std::optional<Quantity> heldQuantity(const Parameters& p) const {
+        if (heldReadOut == kHeldTime) {
+            return model->timeToReach(heldLevel, p);
+        }
+        return model->readOut(heldReadOut, p);
+    }
     Outcome stopped = Outcome::Converged; // why the model stopped the run, if it did
     std::vector<Gradient> gradients;
     Parameters gradientsAt{};
@@ -225,9 +236,10 @@ struct Workspace {
                 ++k;
             }
         }
-        if (heldReadOut >= 0) { // linear in the pivot: one step puts it in place
-            const Quantity q = model->readOut(heldReadOut, p);
-            p[pivot] += (heldValue - q.value) / q.gradient[pivot];
+        if (heldReadOut != kNothingHeld) { // linear in the pivot: one step puts it in place
+            const auto q = heldQuantity(p);
+            p[pivot] = q ? p[pivot] + (heldValue - q->value) / q->gradient[pivot]
+                         : std::numeric_limits<double>::quiet_NaN(); // no such curve
         }
         return p;
     }
@@ -269,10 +281,14 @@ struct Workspace {
         // With a read-out held, the pivot follows the others: d pivot / d p_j
         // = -(dr/dp_j) / (dr/d pivot).
         Gradient follows{};
-        if (heldReadOut >= 0) {
-            const Gradient h = model->readOut(heldReadOut, p).gradient;
+        if (heldReadOut != kNothingHeld) {
+            const auto q = heldQuantity(p);
+            if (!q) {
+                stopped = Outcome::RanOff;
+                return -1;
+            }
             for (std::size_t j = 0; j < count(); ++j) {
-                follows[j] = -h[j] / h[pivot];
+                follows[j] = -q->gradient[j] / q->gradient[pivot];
             }
         }
         for (std::size_t i = 0; i < points->size(); ++i) {
@@ -733,29 +749,44 @@ LeastSquares::HeldFit LeastSquares::fitHolding(const GrowthModel& model,
     Fixed held = fixed;
     Parameters p = start;
     detail::Workspace& w = *workspace_;
-    if (hold.row < n) {
+    const Scale scale(points);
+    if (hold.row >= 0 && hold.row < n) {
         held[static_cast<std::size_t>(hold.row)] = true;
         p[static_cast<std::size_t>(hold.row)] = hold.value;
     } else {
-        const int k = hold.row - n;
-        const auto pivot = static_cast<std::size_t>(model.readOutInfo(k).pivot);
-        const Quantity q = model.readOut(k, p);
-        p[pivot] += (hold.value - q.value) / q.gradient[pivot];
+        std::size_t pivot = 0;
+        std::optional<Quantity> q;
+        if (hold.row == kTimeToReach) {
+            const auto roles = rolesOf(model);
+            pivot = static_cast<std::size_t>(std::find(roles.begin(), roles.end(), Role::Time) -
+                                             roles.begin());
+            q = model.timeToReach(hold.level, p);
+            w.heldReadOut = detail::Workspace::kHeldTime;
+            w.heldLevel = hold.level / scale.height;
+        } else {
+            pivot = static_cast<std::size_t>(model.readOutInfo(hold.row - n).pivot);
+            q = model.readOut(hold.row - n, p);
+            w.heldReadOut = hold.row - n;
+        }
+        if (!q) {
+            w.heldReadOut = detail::Workspace::kNothingHeld;
+            return {false, p, std::numeric_limits<double>::infinity()};
+        }
+        p[pivot] += (hold.value - q->value) / q->gradient[pivot];
         held[pivot] = true;
         w.pivot = pivot;
     }
-    const Scale scale(points);
     const auto unitPoints = scale.toUnit(points);
     const Parameters unit = scale.toUnit(model, p);
-    if (hold.row >= n) { // the same read-out, in the fit's units
-        w.heldReadOut = hold.row - n;
-        w.heldValue = model.readOut(w.heldReadOut, unit).value;
+    if (w.heldReadOut != detail::Workspace::kNothingHeld) { // the same value, in the fit's units
+        w.model = &model;
+        w.heldValue = w.heldQuantity(unit)->value;
     }
     // A profile point starts next to its neighbour's optimum: a run that
     // wanders far is not worth following.
     constexpr int kHeldEvaluations = 200;
     const Run run = runFrom(w, model, unitPoints, held, unit, nullptr, kHeldEvaluations);
-    w.heldReadOut = -1;
+    w.heldReadOut = detail::Workspace::kNothingHeld;
     HeldFit out;
     out.converged = run.outcome == Outcome::Converged;
     out.parameters = scale.fromUnit(model, run.parameters);

@@ -104,10 +104,13 @@ class LeastSquares {
                 const Parameters& current, Starts starts = Starts::AutomaticAndCurrent);
 
     // A row of the results held at a value: a parameter (row below the
-    // model's parameter count) or a read-out (the rows after them).
+    // model's parameter count) or a read-out (the rows after them); or,
+    // with row kTimeToReach, the time the curve takes to reach `level`.
+    static constexpr int kTimeToReach = -1;
     struct Hold {
         int row = 0;
         double value = 0.0;
+        double level = 0.0;
     };
     struct HeldFit {
         bool converged = false;
@@ -116,7 +119,8 @@ class LeastSquares {
     };
     // One run from start with the held row at its value and the other free
     // parameters refitted, as a profile needs. A read-out is held through
-    // its pivot parameter, which must be free.
+    // its pivot parameter, and a time to reach through the model's time
+    // parameter; that parameter must be free.
     HeldFit fitHolding(const GrowthModel& model, const std::vector<Point>& points,
                        const Fixed& fixed, const Parameters& start, Hold hold);
 

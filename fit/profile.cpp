@@ -19,7 +19,8 @@ struct Profile {
     LeastSquares& solver;
     const Fit& fit;
     const std::vector<Point>& points;
-    int row;
+    int row;      // of estimates(), or LeastSquares::kTimeToReach
+    double level; // for a time to reach: the value reached
     double estimate;
     double excess; // SSE(v) - SSE at the bound: q^2 s^2
 
@@ -31,7 +32,8 @@ struct Profile {
         Parameters parameters;
     };
     std::optional<Sample> at(double value, const Parameters& from) const {
-        const auto held = solver.fitHolding(*fit.model, points, fit.fixed, from, {row, value});
+        const auto held =
+            solver.fitHolding(*fit.model, points, fit.fixed, from, {row, value, level});
         if (!held.converged && !std::isfinite(held.sse)) {
             return std::nullopt;
         }
@@ -42,7 +44,7 @@ struct Profile {
     // a flat line, and past it no growth curve.
     bool inDomain(double value) const {
         const int n = fit.model->parameterCount();
-        const Role role = row < n ? fit.model->parameter(row).role : Role::Time;
+        const Role role = row >= 0 && row < n ? fit.model->parameter(row).role : Role::Time;
         return (role != Role::Shape && role != Role::Rate) || value * estimate > 0.0;
     }
 
@@ -133,11 +135,28 @@ std::vector<std::optional<ProfileInterval>> profileIntervals(LeastSquares& solve
         const double step = e.standardError && *e.standardError > 0.0
                                 ? *e.standardError
                                 : 0.1 * std::max(std::fabs(e.value), 1e-300);
-        const Profile profile{solver, fit, points, r, e.value, excess};
+        const Profile profile{solver, fit, points, r, 0.0, e.value, excess};
         out[static_cast<std::size_t>(r)] =
             ProfileInterval{profile.side(-1.0, step), profile.side(+1.0, step)};
     }
     return out;
+}
+
+std::optional<ProfileInterval> timeToReachInterval(LeastSquares& solver, const Fit& fit,
+                                                   const std::vector<Point>& points, double y,
+                                                   const Quantity& time, double standardError) {
+    const auto roles = rolesOf(*fit.model);
+    const auto timeIndex =
+        static_cast<std::size_t>(std::find(roles.begin(), roles.end(), Role::Time) - roles.begin());
+    if (fit.status != Status::Ok || !(fit.sse > 0.0) || fit.degreesOfFreedom < 1 ||
+        fit.fixed[timeIndex]) {
+        return std::nullopt;
+    }
+    const double q = studentQuantile975(fit.degreesOfFreedom);
+    const double excess = q * q * fit.sse / fit.degreesOfFreedom;
+    const double step = standardError > 0.0 ? standardError : 0.1 * std::fabs(time.value) + 1e-300;
+    const Profile profile{solver, fit, points, LeastSquares::kTimeToReach, y, time.value, excess};
+    return ProfileInterval{profile.side(-1.0, step), profile.side(+1.0, step)};
 }
 
 } // namespace gompertz::fit

@@ -35,4 +35,11 @@ struct ProfileInterval {
 std::vector<std::optional<ProfileInterval>> profileIntervals(LeastSquares& solver, const Fit& fit,
                                                              const std::vector<Point>& points);
 
+// The interval of the time the curve takes to reach y (its estimate `time`,
+// its standard error the first step), profiled through the model's time
+// parameter, which must be free.
+std::optional<ProfileInterval> timeToReachInterval(LeastSquares& solver, const Fit& fit,
+                                                   const std::vector<Point>& points, double y,
+                                                   const Quantity& time, double standardError);
+
 } // namespace gompertz::fit

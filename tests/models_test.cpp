@@ -96,6 +96,39 @@ TEST(Models, ReadOutsAreLinearInTheirPivotAndTheirGradientsAreRight) {
     }
 }
 
+// The time a curve takes to reach a value is where the curve has that
+// value, and its gradient is its derivative; a value the curve never
+// reaches has no time.
+TEST(Models, TheTimeToReachAValueInvertsTheCurve) {
+    const Parameters p = {4.6, 0.33, 2.5, 0.7};
+    for (const GrowthModel* model : growthModels()) {
+        SCOPED_TRACE(model->name());
+        const double level = model->parameterCount() == 4 &&
+                                     model->parameter(3).role == Role::Level
+                                 ? p[3]
+                                 : 0.0;
+        for (const double share : {0.05, 0.5, 0.9}) {
+            const double y = level + share * p[0];
+            const auto t = model->timeToReach(y, p);
+            ASSERT_TRUE(t);
+            EXPECT_NEAR(model->value(p, t->value), y, 1e-12 * std::fabs(y));
+            for (int j = 0; j < model->parameterCount(); ++j) {
+                Parameters up = p;
+                Parameters down = p;
+                up[static_cast<std::size_t>(j)] += 1e-6;
+                down[static_cast<std::size_t>(j)] -= 1e-6;
+                const double numeric =
+                    (model->timeToReach(y, up)->value - model->timeToReach(y, down)->value) / 2e-6;
+                EXPECT_NEAR(t->gradient[static_cast<std::size_t>(j)], numeric,
+                            1e-6 * std::max(1.0, std::fabs(numeric)))
+                    << j;
+            }
+        }
+        EXPECT_FALSE(model->timeToReach(level + 1.01 * p[0], p)); // above the asymptote
+        EXPECT_FALSE(model->timeToReach(level - 0.1, p));         // below the lower one
+    }
+}
+
 // Each model's curve and gradient against the formula and central
 // differences, also where an inner exponential overflows.
 TEST(Models, GradientsMatchTheirCurves) {

@@ -2,9 +2,11 @@
 
 #include "data/data_file.h"
 #include "fit/report.h"
+#include "fit/prediction.h"
 #include "fit/statistics.h"
 #include "fit/warnings.h"
 #include "form1.h"
+#include "model/errors.h"
 #include "model/number_text.h"
 
 #include <QApplication>
@@ -16,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSignalBlocker>
@@ -31,6 +34,13 @@
 
 namespace gompertz::ui {
 namespace {
+
+const QStringList kPredictionColumns = {
+    QStringLiteral("Consulta"),         QStringLiteral("Resultado"),
+    QStringLiteral("Error típico"),     QStringLiteral("IC 95 % inferior"),
+    QStringLiteral("IC 95 % superior"), QStringLiteral("IP 95 % inferior"),
+    QStringLiteral("IP 95 % superior"), QStringLiteral("Nota")};
+const QString kExtrapolation = QStringLiteral("extrapolación");
 
 const QStringList kComparisonColumns = {
     QStringLiteral("Modelo"), QStringLiteral("Parámetros"), QStringLiteral("SSE"),
@@ -151,6 +161,14 @@ void AnalysisWindow::createWidgets() {
     models->addWidget(caption);
     models->addWidget(modelo);
     models->addStretch(1);
+    auto* bandCaption = new QLabel(QStringLiteral("Banda:"), this);
+    banda = new QComboBox(this);
+    banda->setObjectName(QStringLiteral("banda"));
+    banda->addItems({QStringLiteral("Confianza"), QStringLiteral("Predicción")});
+    bandCaption->setBuddy(banda);
+    connect(banda, &QComboBox::currentIndexChanged, this, [this] { replot(); });
+    models->addWidget(bandCaption);
+    models->addWidget(banda);
     layout->addLayout(models);
     createPlot();
     layout->addWidget(grafica, 3);
@@ -201,7 +219,39 @@ void AnalysisWindow::createWidgets() {
     pestanas->setObjectName(QStringLiteral("pestanas"));
     pestanas->addTab(results, QStringLiteral("Resultados"));
     pestanas->addTab(createComparison(), QStringLiteral("Comparación de modelos"));
+    pestanas->addTab(createPredictions(), QStringLiteral("Predicciones"));
     layout->addWidget(pestanas, 0);
+}
+
+QWidget* AnalysisWindow::createPredictions() {
+    auto* page = new QWidget(this);
+    auto* layout = new QVBoxLayout(page);
+    auto* questions = new QHBoxLayout;
+    const auto field = [&](QLineEdit*& target, const char* name, const QString& caption,
+                           const QString& hint, void (AnalysisWindow::*handler)()) {
+        auto* label = new QLabel(caption, page);
+        target = new QLineEdit(page);
+        target->setObjectName(QString::fromLatin1(name));
+        target->setPlaceholderText(hint);
+        label->setBuddy(target);
+        connect(target, &QLineEdit::returnPressed, this, handler);
+        questions->addWidget(label);
+        questions->addWidget(target, 1);
+    };
+    field(tiempo, "tiempo", QStringLiteral("Valor en t ="),
+          QStringLiteral("un t, y Intro"), &AnalysisWindow::tiempo_Return);
+    field(valor, "valor", QStringLiteral("t en que la curva vale"),
+          QStringLiteral("un valor, y Intro"), &AnalysisWindow::valor_Return);
+    layout->addLayout(questions);
+    predicciones = new QTableWidget(0, static_cast<int>(kPredictionColumns.size()), page);
+    predicciones->setObjectName(QStringLiteral("predicciones"));
+    predicciones->setHorizontalHeaderLabels(kPredictionColumns);
+    predicciones->verticalHeader()->hide();
+    predicciones->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    predicciones->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    predicciones->horizontalHeader()->setStretchLastSection(true);
+    layout->addWidget(predicciones);
+    return page;
 }
 
 QWidget* AnalysisWindow::createComparison() {
@@ -288,6 +338,12 @@ void AnalysisWindow::createPlot() {
     residualGraph_->setPen(QPen(QColor(0, 0, 128)));
     residualGraph_->setScatterStyle(
         QCPScatterStyle(QCPScatterStyle::ssDisc, QColor(0, 0, 128), QColor(0, 0, 128), 5));
+    // The legend names the band only.
+    for (QCPGraph* graph : {bandLow_, curveGraph_, pointsGraph_, zeroGraph_, residualGraph_}) {
+        graph->removeFromLegend();
+    }
+    grafica->legend->setFont(font());
+    grafica->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignBottom | Qt::AlignRight);
     connect(grafica->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             [this](const QCPRange& range) { sampleCurve(range); });
     connect(grafica, &QCustomPlot::mouseDoubleClick, this, [this] { replot(); });
@@ -307,6 +363,7 @@ void AnalysisWindow::refresh() {
 }
 
 void AnalysisWindow::clearResults() {
+    predicciones->setRowCount(0);
     fit_.reset();
     intervals_.clear();
     warnings_.clear();
@@ -463,7 +520,10 @@ QVector<double> AnalysisWindow::sampleCurve(const QCPRange& range) {
     fit::Fit shown = fit_ ? *fit_ : fit::Fit{};
     shown.model = &model();
     shown.parameters = shownParameters();
-    for (const fit::BandSample& s : fit::band(shown, range.lower, range.upper, kCurveSamples)) {
+    const auto kind =
+        banda->currentIndex() == 1 ? fit::BandKind::Prediction : fit::BandKind::Confidence;
+    for (const fit::BandSample& s :
+         fit::band(shown, range.lower, range.upper, kCurveSamples, kind)) {
         if (std::isfinite(s.fitted) && std::isfinite(s.lower) && std::isfinite(s.upper)) {
             ct << s.t;
             cf << s.fitted;
@@ -475,6 +535,11 @@ QVector<double> AnalysisWindow::sampleCurve(const QCPRange& range) {
     const QVector<double> none;
     bandLow_->setData(converged() ? ct : none, converged() ? lower : none);
     bandHigh_->setData(converged() ? ct : none, converged() ? upper : none);
+    // The plot says which band it shows.
+    bandHigh_->setName(kind == fit::BandKind::Prediction
+                           ? QStringLiteral("Banda de predicción del 95 % (nueva medida)")
+                           : QStringLiteral("Banda de confianza del 95 % (la curva)"));
+    grafica->legend->setVisible(converged());
     zeroGraph_->setData({range.lower, range.upper}, {0.0, 0.0});
     return converged() ? cf + lower + upper : cf;
 }
@@ -621,6 +686,72 @@ void AnalysisWindow::compararModelos_Click() {
     }
     veredicto->setText(qs(comparison.verdict));
     pestanas->setCurrentIndex(1);
+}
+
+} // namespace gompertz::ui
+
+namespace gompertz::ui {
+
+// The number typed in a prediction box, or nothing (and a message) when
+// there is no fit to predict from or the text is no number.
+std::optional<double> AnalysisWindow::predictionInput(const QLineEdit* box) {
+    if (!converged()) {
+        messages_->show(QStringLiteral(
+            "Las predicciones salen de un ajuste: pulse antes «Ajuste óptimo»."));
+        return std::nullopt;
+    }
+    try {
+        return parseNumber(box->text().toStdString());
+    } catch (const RuntimeError&) {
+        messages_->show(QStringLiteral("«%1» no es un número.").arg(box->text()));
+        return std::nullopt;
+    }
+}
+
+void AnalysisWindow::addPrediction(const QStringList& cells) {
+    const int row = predicciones->rowCount();
+    predicciones->insertRow(row);
+    for (int c = 0; c < cells.size(); ++c) {
+        predicciones->setItem(row, c, new QTableWidgetItem(cells[c]));
+    }
+    predicciones->scrollToBottom();
+}
+
+void AnalysisWindow::tiempo_Return() {
+    const auto t = predictionInput(tiempo);
+    if (!t) {
+        return;
+    }
+    const fit::ValueAt at = fit::valueAt(*fit_, points_, *t);
+    addPrediction({QStringLiteral("f(t) en t = %1").arg(number(*t, 6)), number(at.fitted, 6),
+                   number(at.standardError, 6), number(at.confidenceLower, 6),
+                   number(at.confidenceUpper, 6), number(at.predictionLower, 6),
+                   number(at.predictionUpper, 6), at.extrapolation ? kExtrapolation : QString()});
+}
+
+void AnalysisWindow::valor_Return() {
+    const auto y = predictionInput(valor);
+    if (!y) {
+        return;
+    }
+    const QString question = QStringLiteral("t en que f(t) = %1").arg(number(*y, 6));
+    const fit::TimeAt at = fit::timeAt(solver_, *fit_, points_, *y);
+    if (!at.t) {
+        addPrediction({question, QStringLiteral("—"), QString(), QString(), QString(), QString(),
+                       QString(), QStringLiteral("la curva nunca llega a ese valor")});
+        return;
+    }
+    const auto side = [](const std::optional<fit::ProfileInterval>& interval, bool lower) {
+        if (!interval) {
+            return QString();
+        }
+        const fit::ProfileSide& s = lower ? interval->lower : interval->upper;
+        return s.bound ? number(*s.bound, 6) : QString::fromUtf8(fit::kNoBound);
+    };
+    addPrediction({question, number(*at.t, 6),
+                   at.standardError ? number(*at.standardError, 6) : QStringLiteral("—"),
+                   side(at.interval, true), side(at.interval, false), QString(), QString(),
+                   at.extrapolation ? kExtrapolation : QString()});
 }
 
 } // namespace gompertz::ui

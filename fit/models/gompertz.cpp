@@ -43,6 +43,18 @@ class Gompertz final : public GrowthModel {
             0.0);
     }
 
+    // t = t0 - ln(-ln(y / a)) / c, for y strictly between 0 and a.
+    std::optional<Quantity> timeToReach(double y, const Parameters& p) const override {
+        const auto [a, c, t0, unused] = p;
+        const double r = y / a;
+        if (!(r > 0.0 && r < 1.0) || c == 0.0) {
+            return std::nullopt;
+        }
+        const double z = std::log(-std::log(r));
+        // d z / d a = -1 / (a ln r)
+        return Quantity{t0 - z / c, {1 / (c * a * std::log(r)), z / (c * c), 1, 0}};
+    }
+
     ReadOutInfo readOutInfo(int k) const override {
         static const ReadOutInfo kInfo[] = {{"Valor en la inflexión (a/e)", 0},
                                             {"Tasa máxima de crecimiento (a·c/e)", 0},

@@ -63,6 +63,18 @@ class GompertzWithBaseline final : public GrowthModel {
         return best;
     }
 
+    // t = t0 - ln(-ln((y - y0) / a)) / c, for y strictly between y0 and y0 + a.
+    std::optional<Quantity> timeToReach(double y, const Parameters& p) const override {
+        const auto [a, c, t0, y0] = p;
+        const double r = (y - y0) / a;
+        if (!(r > 0.0 && r < 1.0) || c == 0.0) {
+            return std::nullopt;
+        }
+        const double z = std::log(-std::log(r));
+        const double dzdr = 1 / (r * std::log(r));
+        return Quantity{t0 - z / c, {dzdr * r / a / c, z / (c * c), 1, dzdr / a / c}};
+    }
+
     ReadOutInfo readOutInfo(int k) const override {
         static const ReadOutInfo kInfo[] = {{"Valor en la inflexión (y0 + a/e)", 0},
                                             {"Tasa máxima de crecimiento (a·c/e)", 0},

@@ -39,6 +39,18 @@ class Logistic final : public GrowthModel {
             *this, points, fixed, held, [](double r, double) { return std::log(1 / r - 1); }, 1.0);
     }
 
+    // t = t0 - ln(a / y - 1) / c, for y strictly between 0 and a.
+    std::optional<Quantity> timeToReach(double y, const Parameters& p) const override {
+        const auto [a, c, t0, unused] = p;
+        const double r = y / a;
+        if (!(r > 0.0 && r < 1.0) || c == 0.0) {
+            return std::nullopt;
+        }
+        const double z = std::log(1 / r - 1);
+        // d z / d a = 1 / (a - y)
+        return Quantity{t0 - z / c, {-1 / (c * (a - y)), z / (c * c), 1, 0}};
+    }
+
     ReadOutInfo readOutInfo(int k) const override {
         static const ReadOutInfo kInfo[] = {{"Valor en la inflexión (a/2)", 0},
                                             {"Tasa máxima de crecimiento (a·c/4)", 0},

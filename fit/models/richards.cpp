@@ -72,6 +72,22 @@ class Richards final : public GrowthModel {
         return best;
     }
 
+    // t = t0 - ln(((y / a)^(-ν) - 1) / ν) / c, for y strictly between 0 and a.
+    std::optional<Quantity> timeToReach(double y, const Parameters& p) const override {
+        const auto [a, c, t0, nu] = p;
+        const double r = y / a;
+        if (!(r > 0.0 && r < 1.0) || c == 0.0) {
+            return std::nullopt;
+        }
+        const double lnr = std::log(r);
+        const double m = std::expm1(-nu * lnr); // r^(-ν) - 1
+        const double z = std::log(m / nu);
+        const double power = m + 1;             // r^(-ν)
+        const double dzda = nu * power / (a * m);
+        const double dzdnu = -lnr * power / m - 1 / nu;
+        return Quantity{t0 - z / c, {-dzda / c, z / (c * c), 1, -dzdnu / c}};
+    }
+
     ReadOutInfo readOutInfo(int k) const override {
         static const ReadOutInfo kInfo[] = {
             {"Valor en la inflexión (a·(1 + ν)^(−1/ν))", 0},

@@ -1,0 +1,83 @@
+#include "prediction.h"
+
+#include "statistics.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace gompertz::fit {
+namespace {
+
+bool outside(const std::vector<Point>& points, double t) {
+    const auto [lo, hi] = std::minmax_element(
+        points.begin(), points.end(), [](const Point& l, const Point& r) { return l.t < r.t; });
+    return points.empty() || t < lo->t || t > hi->t;
+}
+
+// The variance of a new measurement: the residual variance s^2.
+double measurementVariance(const Fit& fit) {
+    return fit.sse / fit.degreesOfFreedom;
+}
+
+} // namespace
+
+ValueAt valueAt(const Fit& fit, const std::vector<Point>& points, double t) {
+    const BandSample curve = bandAt(fit, t);
+    const double q = studentQuantile975(fit.degreesOfFreedom);
+    const double half = (curve.upper - curve.lower) / 2;
+    const double error = q > 0.0 ? half / q : 0.0;
+    const double predicted = q * std::sqrt(error * error + measurementVariance(fit));
+    return {t,
+            curve.fitted,
+            error,
+            curve.lower,
+            curve.upper,
+            curve.fitted - predicted,
+            curve.fitted + predicted,
+            outside(points, t)};
+}
+
+TimeAt timeAt(LeastSquares& solver, const Fit& fit, const std::vector<Point>& points, double y) {
+    TimeAt out;
+    out.y = y;
+    const auto time = fit.model->timeToReach(y, fit.parameters);
+    if (!time) {
+        return out;
+    }
+    out.t = time->value;
+    out.extrapolation = outside(points, time->value);
+    Gradient g = time->gradient;
+    for (std::size_t j = 0; j < kMaxParameters; ++j) {
+        g[j] = fit.fixed[j] ? 0.0 : g[j];
+    }
+    double variance = 0.0;
+    if (fit.covariance) {
+        for (std::size_t i = 0; i < kMaxParameters; ++i) {
+            for (std::size_t j = 0; j < kMaxParameters; ++j) {
+                variance += g[i] * (*fit.covariance)[i][j] * g[j];
+            }
+        }
+        if (variance >= 0.0 && std::isfinite(variance)) {
+            out.standardError = std::sqrt(variance);
+        }
+    }
+    out.interval = timeToReachInterval(solver, fit, points, y, *time, out.standardError.value_or(0));
+    return out;
+}
+
+std::vector<BandSample> band(const Fit& fit, double from, double to, int samples, BandKind kind) {
+    std::vector<BandSample> out = band(fit, from, to, samples);
+    if (kind == BandKind::Prediction) {
+        const double q = studentQuantile975(fit.degreesOfFreedom);
+        const double s2 = measurementVariance(fit);
+        for (BandSample& s : out) {
+            const double error = (s.upper - s.lower) / 2 / q;
+            const double half = q * std::sqrt(error * error + s2);
+            s.lower = s.fitted - half;
+            s.upper = s.fitted + half;
+        }
+    }
+    return out;
+}
+
+} // namespace gompertz::fit
