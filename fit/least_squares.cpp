@@ -357,7 +357,9 @@ Run runFrom(detail::Workspace& w, const GrowthModel& model, const std::vector<Po
         out.outcome = w.stopped;
     } else if (!usable(model, out.parameters) || !std::isfinite(out.sse) || info == 0) {
         out.outcome = Outcome::RanOff;
-    } else if (info == 5) {
+    } else if (info == 5 || evaluations > maxEvaluations / 2) {
+        // A run that needed most of its evaluations was crawling along a
+        // valley that goes on, not settling at its optimum.
         out.outcome = Outcome::CapReached;
     } else {
         out.outcome = out.parameters == start ? Outcome::Stalled : Outcome::Converged;
@@ -641,9 +643,22 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
             other = &run;
         }
     }
+    // A run off towards an asymptote without end that follows the data far
+    // better (half the sum of squares) than the best converged curve: the
+    // data grow without a plateau, and that curve is a poor local optimum.
+    for (const Run& run : runs) {
+        if (converged != nullptr && run.outcome == Outcome::RanOff &&
+            runaway(model, run.parameters) && run.sse < converged->sse / 2) {
+            converged = nullptr;
+            other = nullptr;
+            ranAway = true;
+        }
+    }
     const Run* kept = converged != nullptr ? converged : other;
-    if (kept == nullptr) {
+    if (kept == nullptr) { // no result: nothing that could be taken for one
         fit.status = ranAway ? Status::NoPlateau : Status::NoFiniteOptimum;
+        fit.parameters.fill(kNaN);
+        fit.sse = kNaN;
         return fit;
     }
     const Parameters unit = converged != nullptr
@@ -685,12 +700,79 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
 // (when asked) from the current parameters until it joins the first
 // optimum, and from five more starts around the automatic one only when
 // none converged.
+// Starts whose rise lies in one of the widest steps of the data, steep
+// enough to fit within it: where no point was measured during the rise, the
+// best curve may rise anywhere in the gap, and a gentle start never finds a
+// steep optimum. The amplitude is the data's height above their lowest
+// value. Only when c and t0 are free.
+std::vector<Parameters> stepStarts(const std::vector<Point>& unitPoints, const Fixed& fixed,
+                                   const Parameters& start, std::size_t steps) {
+    std::vector<Parameters> out;
+    if (fixed[1] || fixed[2] || unitPoints.size() < 2) {
+        return out;
+    }
+    std::vector<Point> ordered = unitPoints;
+    std::sort(ordered.begin(), ordered.end(),
+              [](const Point& l, const Point& r) { return l.t < r.t; });
+    std::vector<std::size_t> jumps;
+    for (std::size_t i = 1; i < ordered.size(); ++i) {
+        if (ordered[i].t > ordered[i - 1].t) {
+            jumps.push_back(i);
+        }
+    }
+    const auto rise = [&](std::size_t i) { return std::fabs(ordered[i].y - ordered[i - 1].y); };
+    std::sort(jumps.begin(), jumps.end(),
+              [&](std::size_t l, std::size_t r) { return rise(l) > rise(r); });
+    const double sign = start[0] < 0.0 ? -1.0 : 1.0;
+    double top = 0.0;
+    for (const Point& point : ordered) {
+        top = std::max(top, sign * point.y);
+    }
+    for (std::size_t k = 0; k < std::min(steps, jumps.size()); ++k) {
+        const Point& before = ordered[jumps[k] - 1];
+        const Point& after = ordered[jumps[k]];
+        const double gap = after.t - before.t;
+        const double direction = (after.y - before.y) * sign >= 0.0 ? 1.0 : -1.0;
+        for (const double where : {0.5, 0.85}) {
+            for (const double steepness : {4.0}) {
+                Parameters p = start;
+                if (!fixed[0] && top > 0.0) {
+                    p[0] = sign * top;
+                }
+                p[1] = direction * steepness / gap;
+                p[2] = before.t + where * gap;
+                out.push_back(p);
+            }
+        }
+    }
+    return out;
+}
+
+// The largest change of the value between neighbouring points in t, as a
+// share of the range of the values.
+double largestStepShare(const std::vector<Point>& points) {
+    std::vector<Point> ordered = points;
+    std::sort(ordered.begin(), ordered.end(),
+              [](const Point& l, const Point& r) { return l.t < r.t; });
+    double step = 0.0;
+    double lo = kInf;
+    double hi = -kInf;
+    for (std::size_t i = 0; i < ordered.size(); ++i) {
+        lo = std::min(lo, ordered[i].y);
+        hi = std::max(hi, ordered[i].y);
+        if (i > 0 && ordered[i].t > ordered[i - 1].t) {
+            step = std::max(step, std::fabs(ordered[i].y - ordered[i - 1].y));
+        }
+    }
+    return hi > lo ? step / (hi - lo) : 0.0;
+}
+
 std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
                           const std::vector<Point>& unitPoints, const Fixed& fixed,
                           const Parameters& held, LeastSquares::Starts starts) {
     const Parameters start = model.start(unitPoints, fixed, held);
     std::vector<Run> runs;
-    runs.reserve(7);
+    runs.reserve(12);
     runs.push_back(runFrom(w, model, unitPoints, fixed, start, nullptr));
     const bool found = runs[0].outcome == Outcome::Converged;
     if (starts == LeastSquares::Starts::AutomaticAndCurrent) {
@@ -698,6 +780,33 @@ std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
             runFrom(w, model, unitPoints, fixed, held, found ? &runs[0].parameters : nullptr));
         if (runs[1].outcome == Outcome::Joined) {
             runs.pop_back();
+        }
+    }
+    const auto best = [&runs] {
+        double sse = kInf;
+        for (const Run& r : runs) {
+            sse = r.outcome == Outcome::Converged ? std::min(sse, r.sse) : sse;
+        }
+        return sse;
+    };
+    // Most of the rise between two neighbouring points: no point tells how
+    // steep it is, and a steep curve within that gap is another basin.
+    if (largestStepShare(unitPoints) >= 0.5) {
+        const Run* optimum = nullptr;
+        for (const Run& r : runs) {
+            optimum = r.outcome == Outcome::Converged && lower(&r, optimum) ? &r : optimum;
+        }
+        const Parameters known = optimum != nullptr ? optimum->parameters : Parameters{};
+        for (const Parameters& p : stepStarts(unitPoints, fixed, start, 1)) {
+            runs.push_back(
+                runFrom(w, model, unitPoints, fixed, p, optimum != nullptr ? &known : nullptr));
+        }
+    }
+    // A converged curve no better than the flat line has missed the data:
+    // a rise in each of their widest steps may not.
+    if (best() >= totalSumOfSquares(unitPoints)) {
+        for (const Parameters& p : stepStarts(unitPoints, fixed, start, 3)) {
+            runs.push_back(runFrom(w, model, unitPoints, fixed, p, nullptr));
         }
     }
     if (std::none_of(runs.begin(), runs.end(),
@@ -711,6 +820,13 @@ std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
                 }
             }
             runs.push_back(runFrom(w, model, unitPoints, fixed, p, nullptr));
+        }
+        // Still nothing: a rise in each of the widest steps of the data.
+        if (std::none_of(runs.begin(), runs.end(),
+                         [](const Run& r) { return r.outcome == Outcome::Converged; })) {
+            for (const Parameters& p : stepStarts(unitPoints, fixed, start, 3)) {
+                runs.push_back(runFrom(w, model, unitPoints, fixed, p, nullptr));
+            }
         }
     }
     return runs;

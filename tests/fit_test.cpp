@@ -499,3 +499,57 @@ TEST(LeastSquares, LargeUnitsGiveTheSameRSquaredAndErrors) {
         expectRelative(*base.standardError * unit[q], *e.standardError, 1e-6);
     }
 }
+
+// Cases where earlier versions went wrong: an interior optimum refused as
+// having no plateau, a local optimum shown as the optimum, flat lines shown
+// as fits, and a refusal that carried placeholder parameters and SSE 0.
+TEST(LeastSquares, FindsTheOptimumWhereStartsMislead) {
+    const auto pointsOf = [](const std::vector<double>& t, const std::vector<double>& y) {
+        std::vector<Point> points;
+        for (std::size_t i = 0; i < t.size(); ++i) {
+            points.push_back({t[i], y[i]});
+        }
+        return points;
+    };
+    LeastSquares solver;
+    // Flat almost to the end, then a rise: a = 0.190983, c = 0.748573,
+    // t0 = 64.9034 gives SSE 0.015666.
+    const Fit interior = solver.bestFit(
+        kGompertz,
+        pointsOf({28.9221, 31.5733, 33.8565, 34.7218, 36.7012, 50.722, 55.2156, 55.2985, 56.6792,
+                  58.9154, 65.4692, 69.5473, 71.5654},
+                 {0.0675477, 0.0139139, -0.0112942, 0.0334913, -0.00869201, 0.0200864, 0.07127,
+                  0.0445959, 0.00556535, 0.0456274, 0.099231, 0.185168, 0.189684}),
+        kAllFree, kWindowStart);
+    ASSERT_EQ(interior.status, Status::Ok);
+    EXPECT_NEAR(interior.sse, 0.015666, 1e-6);
+    EXPECT_NEAR(interior.parameters[0], 0.190983, 1e-5);
+    EXPECT_NEAR(interior.parameters[2], 64.9034, 1e-3);
+    // The rise between t = 2.35 and 5.33: SSE 546.459 at a gentle local
+    // optimum, 492.282 at the steep one.
+    const Fit steep = solver.bestFit(
+        kGompertz,
+        pointsOf({1.96085, 2.35093, 5.32601, 7.48393, 7.76913, 7.90277, 9.00938},
+                 {8.04029, 5.39636, 139.857, 181.827, 200.141, 177.101, 174.676}),
+        kAllFree, kWindowStart);
+    ASSERT_EQ(steep.status, Status::Ok);
+    EXPECT_NEAR(steep.sse, 492.282, 1e-2);
+    // R's Indometh, subject 1, and ChickWeight, chick 29: the best curve is
+    // flat over the data (SSE that of the mean) or runs off: no fit.
+    for (const auto& points :
+         {pointsOf({0.25, 0.5, 0.75, 1, 1.25, 2, 3, 4, 5, 6, 8},
+                   {1.5, 0.94, 0.78, 0.48, 0.37, 0.19, 0.12, 0.11, 0.08, 0.07, 0.05}),
+          pointsOf({0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 21},
+                   {39, 48, 59, 74, 87, 106, 134, 150, 187, 230, 279, 309})}) {
+        const Fit flat = solver.bestFit(kGompertz, points, kAllFree, kWindowStart);
+        EXPECT_TRUE(flat.status == Status::NoGrowth || flat.status == Status::NoPlateau);
+    }
+    // A refusal without any result carries none: no SSE of 0 to be misread.
+    std::vector<Point> exponential;
+    for (int i = 0; i < 9; ++i) {
+        exponential.push_back({double(i), 2 * std::exp(0.3 * i)});
+    }
+    const Fit none = solver.bestFit(kGompertz, exponential, kAllFree, kWindowStart);
+    ASSERT_EQ(none.status, Status::NoPlateau);
+    EXPECT_TRUE(std::isnan(none.sse));
+}
