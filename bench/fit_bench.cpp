@@ -1,10 +1,15 @@
 // One click of "Ajuste óptimo": the automatic start, every
 // Levenberg-Marquardt run, the statistics and the band samples the plot
-// draws, from the main window's default parameters; and one click of
-// "Comparar modelos": every model fitted and the comparison worked out.
+// draws, from the main window's default parameters; the whole analysis
+// the window shows after it (the profile intervals of every parameter and
+// read-out, the warnings, the band); and one click of "Comparar modelos":
+// every model fitted and the comparison worked out.
 #include "fit/comparison.h"
 #include "fit/least_squares.h"
+#include "fit/prediction.h"
+#include "fit/profile.h"
 #include "fit/statistics.h"
+#include "fit/warnings.h"
 #include "reference_data.h"
 
 #include <benchmark/benchmark.h>
@@ -33,6 +38,21 @@ void click(benchmark::State& state, const std::vector<Point>& points) {
     }
 }
 
+void analysis(benchmark::State& state, const std::vector<Point>& points) {
+    LeastSquares solver;
+    for (auto _ : state) {
+        const Fit fit = solver.bestFit(gompertzModel(), points, kAllFree, kWindowStart);
+        auto rows = estimates(fit);
+        auto intervals = profileIntervals(solver, fit, points);
+        auto warnings = fitWarnings(fit, points, intervals);
+        auto samples = band(fit, points.front().t, points.back().t, kBandSamples);
+        benchmark::DoNotOptimize(rows);
+        benchmark::DoNotOptimize(intervals);
+        benchmark::DoNotOptimize(warnings);
+        benchmark::DoNotOptimize(samples);
+    }
+}
+
 void compare(benchmark::State& state, const std::vector<Point>& points) {
     LeastSquares solver;
     for (auto _ : state) {
@@ -45,6 +65,8 @@ void compare(benchmark::State& state, const std::vector<Point>& points) {
 
 BENCHMARK_CAPTURE(click, dnase1, dnase1())->Name("BM_AjusteOptimo/dnase1");
 BENCHMARK_CAPTURE(click, rat42, rat42())->Name("BM_AjusteOptimo/rat42");
+BENCHMARK_CAPTURE(analysis, dnase1, dnase1())->Name("BM_AnalisisCompleto/dnase1");
+BENCHMARK_CAPTURE(analysis, rat42, rat42())->Name("BM_AnalisisCompleto/rat42");
 BENCHMARK_CAPTURE(compare, dnase1, dnase1())->Name("BM_CompararModelos/dnase1");
 BENCHMARK_CAPTURE(compare, rat42, rat42())->Name("BM_CompararModelos/rat42");
 BENCHMARK_CAPTURE(compare, orange1, orange1())->Name("BM_CompararModelos/orange1");

@@ -79,35 +79,46 @@ struct Profile {
         return {};
     }
 
-    // Where the gap crosses zero between a point inside and one outside,
-    // by the secant of sqrt(SSE(v) - SSE), which is nearly straight in v,
-    // kept within the bracket.
+    // Where the gap crosses zero between a point inside and one outside:
+    // regula falsi on sqrt(SSE(v) - SSE), which is nearly straight in v,
+    // with the Illinois halving that keeps both ends moving, until the
+    // bound moves by less than a billionth.
     double root(Sample inside, Sample outside) const {
-        const auto rise = [this](const Sample& p) { return std::sqrt(std::max(0.0, p.gap + excess)); };
-        const double level = std::sqrt(excess);
+        const auto rise = [this](const Sample& p) {
+            return std::sqrt(std::max(0.0, p.gap + excess)) - std::sqrt(excess);
+        };
+        double fIn = rise(inside);
+        double fOut = rise(outside);
+        double last = inside.value;
+        int kept = 0; // which end stayed put last time: -1 inside, +1 outside
         for (int k = 0; k < kMaxRootSteps; ++k) {
-            const double lo = rise(inside);
-            const double hi = rise(outside);
-            double value = inside.value + (outside.value - inside.value) * (level - lo) / (hi - lo);
-            const double span = outside.value - inside.value;
-            if (!(std::fabs(value - inside.value) > 0.01 * std::fabs(span) &&
-                  std::fabs(outside.value - value) > 0.01 * std::fabs(span))) {
-                value = inside.value + span / 2; // the secant hugs an end: bisect
+            const double value =
+                fOut != fIn ? inside.value - fIn * (outside.value - inside.value) / (fOut - fIn)
+                            : (inside.value + outside.value) / 2;
+            if (std::fabs(value - last) <=
+                kRootTolerance * std::max(std::fabs(estimate), std::fabs(value))) {
+                return value;
             }
+            last = value;
             const auto next = at(value, inside.parameters);
             if (!next) {
                 break;
             }
-            (next->gap >= 0.0 ? outside : inside) = *next;
-            if (std::fabs(outside.value - inside.value) <=
-                kRootTolerance * std::max(std::fabs(estimate), std::fabs(outside.value))) {
-                break;
+            const double f = rise(*next);
+            if (next->gap >= 0.0) {
+                outside = *next;
+                fOut = f;
+                fIn = kept == -1 ? fIn / 2 : fIn;
+                kept = -1;
+            } else {
+                inside = *next;
+                fIn = f;
+                fOut = kept == 1 ? fOut / 2 : fOut;
+                kept = 1;
             }
         }
-        const double lo = rise(inside);
-        const double hi = rise(outside);
-        return hi > lo ? inside.value + (outside.value - inside.value) * (level - lo) / (hi - lo)
-                       : outside.value;
+        return fOut != fIn ? inside.value - fIn * (outside.value - inside.value) / (fOut - fIn)
+                           : outside.value;
     }
 };
 
