@@ -647,7 +647,7 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
     // better (half the sum of squares) than the best converged curve: the
     // data grow without a plateau, and that curve is a poor local optimum.
     for (const Run& run : runs) {
-        if (converged != nullptr && run.outcome == Outcome::RanOff &&
+        if (converged != nullptr && run.outcome != Outcome::Converged &&
             runaway(model, run.parameters) && run.sse < converged->sse / 2) {
             converged = nullptr;
             other = nullptr;
