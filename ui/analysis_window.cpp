@@ -211,6 +211,7 @@ void AnalysisWindow::createWidgets() {
     resumen->setObjectName(QStringLiteral("resumen"));
     resumen->setTextFormat(Qt::PlainText);
     resumen->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    resumen->setWordWrap(true); // warnings are whole sentences
     resumen->setMinimumHeight(3 * resumen->fontMetrics().lineSpacing()); // its longest summary
     resumen->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     resultsLayout->addWidget(resumen);
