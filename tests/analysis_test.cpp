@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -660,6 +661,71 @@ class AnalysisTest : public QObject {
         t.w.click("Command5");
         QCOMPARE(table->rowCount(), 0);
         QCOMPARE(verdict->text(), QString());
+    }
+
+    // R on DNase run 1: f(2) = 1.43454412393, standard error 0.0116039457898,
+    // confidence [1.40947532316, 1.45961292471], prediction [1.37138233575,
+    // 1.49770591211]; the curve reaches 1 at t = 1.19130139061 (error
+    // 0.0244143452592).
+    void predictionsAnswerBothQuestionsAndTheBandSwitches() {
+        Analysis t;
+        t.w.showGraph(dnase1());
+        AnalysisWindow* window = t.open();
+        auto* tiempo = window->findChild<QLineEdit*>("tiempo");
+        auto* valor = window->findChild<QLineEdit*>("valor");
+        auto* table = window->findChild<QTableWidget*>("predicciones");
+        QVERIFY(tiempo && valor && table);
+        // Before a fit there is nothing to predict from.
+        QTest::keyClicks(tiempo, "2");
+        QTest::keyClick(tiempo, Qt::Key_Return);
+        QCOMPARE(t.messages.size(), 1);
+        QVERIFY(t.messages[0].contains("Ajuste óptimo"));
+        QCOMPARE(table->rowCount(), 0);
+
+        t.click("ajusteOptimo");
+        tiempo->selectAll();
+        QTest::keyClicks(tiempo, "2");
+        QTest::keyClick(tiempo, Qt::Key_Return);
+        tiempo->selectAll();
+        QTest::keyClicks(tiempo, "4"); // past the last t, ln 12.5
+        QTest::keyClick(tiempo, Qt::Key_Return);
+        QTest::keyClicks(valor, "1");
+        QTest::keyClick(valor, Qt::Key_Return);
+        valor->selectAll();
+        QTest::keyClicks(valor, "5"); // above the plateau, a = 4.60
+        QTest::keyClick(valor, Qt::Key_Return);
+        QCOMPARE(t.messages.size(), 1);
+        QCOMPARE(table->rowCount(), 4);
+        const auto row = [table](int r) {
+            QStringList cells;
+            for (int c = 0; c < table->columnCount(); ++c) {
+                cells << (table->item(r, c) ? table->item(r, c)->text() : QString());
+            }
+            return cells;
+        };
+        QCOMPARE(row(0), QStringList({"f(t) en t = 2", "1,43454", "0,0116039", "1,40948", "1,45961",
+                                      "1,37138", "1,49771", ""}));
+        QCOMPARE(row(1).last(), QStringLiteral("extrapolación"));
+        QCOMPARE(row(2).mid(0, 3), QStringList({"t en que f(t) = 1", "1,1913", "0,0244143"}));
+        QVERIFY(!row(2)[3].isEmpty() && !row(2)[4].isEmpty());
+        QCOMPARE(row(3)[1], QStringLiteral("—"));
+        QCOMPARE(row(3).last(), QStringLiteral("la curva nunca llega a ese valor"));
+
+        auto* banda = window->findChild<QComboBox*>("banda");
+        QCOMPARE(banda->itemText(0), QStringLiteral("Confianza"));
+        QCOMPARE(banda->itemText(1), QStringLiteral("Predicción"));
+        auto* plot = window->findChild<QCustomPlot*>("grafica");
+        QCPGraph* upper = plot->graph(1);
+        QVERIFY(plot->legend->visible());
+        QVERIFY(upper->name().startsWith("Banda de confianza del 95 %"));
+        const double narrow = upper->data()->at(100)->value - plot->graph(0)->data()->at(100)->value;
+        banda->setCurrentIndex(1);
+        QVERIFY(upper->name().startsWith("Banda de predicción del 95 %"));
+        const double wide = upper->data()->at(100)->value - plot->graph(0)->data()->at(100)->value;
+        QVERIFY2(wide > 2 * narrow, qPrintable(QString::number(wide / narrow)));
+        // Another model clears the predictions that came from this one.
+        window->findChild<QComboBox*>("modelo")->setCurrentIndex(2);
+        QCOMPARE(table->rowCount(), 0);
     }
 
     void openingTheMenuCommitsNoParameterBox() {

@@ -1,7 +1,9 @@
 // Profile-likelihood intervals against the exact profile roots of the R
-// script (tests/reference/models.R), and the plain warnings, each with a
-// case that shows it and one that does not.
+// script (tests/reference/models.R), the predictions against its figures,
+// and the plain warnings, each with a case that shows it and one that does
+// not.
 #include "fit/comparison.h"
+#include "fit/prediction.h"
 #include "fit/profile.h"
 #include "fit/statistics.h"
 #include "fit/warnings.h"
@@ -173,4 +175,40 @@ TEST(Warnings, EachWarningShowsWhereItHoldsAndNotElsewhere) {
                          "El intervalo de a empieza (90) por debajo del mayor valor medido"));
     intervals[0] = ProfileInterval{{99.0}, {101.0}};
     EXPECT_FALSE(mentions(fitWarnings(fit, points, intervals), "El intervalo de a empieza"));
+}
+
+// The fitted value with its confidence and prediction intervals, and the
+// time to reach a value, against the R script's delta-method figures on
+// DNase run 1 (six significant digits).
+TEST(Predictions, MatchRsFiguresOnDnase) {
+    LeastSquares solver;
+    const auto points = reference_data::dnase1();
+    const Fit fit = bestFitOf(solver, gompertzModel(), points);
+    for (const auto& reference : reference_models::kDnase1GompertzPredictions) {
+        SCOPED_TRACE(reference.t);
+        const ValueAt at = valueAt(fit, points, reference.t);
+        EXPECT_NEAR(at.fitted, reference.fit, 1e-6 * reference.fit);
+        EXPECT_NEAR(at.standardError, reference.se, 1e-6 * reference.se);
+        EXPECT_NEAR(at.confidenceLower, reference.ciLower, 1e-6 * reference.ciLower);
+        EXPECT_NEAR(at.confidenceUpper, reference.ciUpper, 1e-6 * reference.ciUpper);
+        EXPECT_NEAR(at.predictionLower, reference.piLower, 1e-6 * reference.piLower);
+        EXPECT_NEAR(at.predictionUpper, reference.piUpper, 1e-6 * reference.piUpper);
+        EXPECT_FALSE(at.extrapolation);
+    }
+    EXPECT_TRUE(valueAt(fit, points, 4.0).extrapolation); // past ln 12.5
+    EXPECT_TRUE(valueAt(fit, points, -3.1).extrapolation); // before ln 0.0488
+
+    const auto& inverse = reference_models::kDnase1GompertzInverse;
+    const TimeAt time = timeAt(solver, fit, points, inverse.y);
+    ASSERT_TRUE(time.t && time.standardError && time.interval);
+    EXPECT_NEAR(*time.t, inverse.t, 1e-6 * inverse.t);
+    EXPECT_NEAR(*time.standardError, inverse.se, 1e-6 * inverse.se);
+    // The profile interval lies close to the Wald one here, where the curve
+    // is well determined.
+    ASSERT_TRUE(time.interval->lower.bound && time.interval->upper.bound);
+    EXPECT_NEAR(*time.interval->lower.bound, inverse.lower, 5e-3);
+    EXPECT_NEAR(*time.interval->upper.bound, inverse.upper, 5e-3);
+    EXPECT_FALSE(time.extrapolation);
+    // Above the plateau a = 4.60: never reached.
+    EXPECT_FALSE(timeAt(solver, fit, points, 5.0).t);
 }
