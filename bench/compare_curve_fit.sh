@@ -6,7 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh python3-scipy
-ours=$(build/bench/fit_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+ours=$(build/bench/fit_bench --benchmark_filter='AjusteOptimo|CompararModelos' \
+  --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
   --benchmark_format=csv 2>/dev/null | grep '_median' |
   sed -E 's|^"?BM_([A-Za-z]+)/([a-z0-9]+)_median"?,[^,]*,([0-9.e+]+),.*|\1 \2 \3|')
 theirs=$(/usr/bin/python3 bench/curve_fit_timing.py)

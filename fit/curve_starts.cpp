@@ -124,6 +124,13 @@ Parameters plainStart(const std::vector<Point>& points, double sign, const Fixed
 
 } // namespace
 
+ParameterInfo sharedParameter(int j) {
+    static const ParameterInfo kShared[] = {{"a", "a", Role::Amplitude},
+                                            {"c", "c", Role::Rate},
+                                            {"t0", "t0 (punto de inflexión)", Role::Time}};
+    return kShared[j];
+}
+
 Parameters sigmoidStart(const GrowthModel& model, const std::vector<Point>& points,
                         const Fixed& fixed, const Parameters& held, Straightening z,
                         double shape) {

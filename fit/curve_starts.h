@@ -6,7 +6,11 @@
 
 namespace gompertz::fit {
 
-// What the models' starts share. A sigmoid curve of asymptote a becomes a
+// What the models share: the parameters a, c and t0, first in every model,
+// and the start of a sigmoid curve.
+ParameterInfo sharedParameter(int j);
+
+// A sigmoid curve of asymptote a becomes a
 // straight line, z(y / a) = -c (t - t0), under a transform z of the ratio
 // y / a in (0, 1): ln(-ln r) for the Gompertz curve, ln(1 / r - 1) for the
 // logistic one.

@@ -7,8 +7,7 @@
 #include "fit/profile.h"
 #include "fit/statistics.h"
 #include "fit/warnings.h"
-#include "reference/models_reference.h"
-#include "reference_data.h"
+#include "reference_sets.h"
 
 #include <gtest/gtest.h>
 
@@ -18,31 +17,10 @@
 #include <string>
 
 using namespace gompertz::fit;
+using namespace reference_sets;
 using reference_models::kProfiles;
 
 namespace {
-
-std::size_t indexNamed(const std::string& name) {
-    static const std::map<std::string, std::size_t> index = {
-        {"gompertz", 0}, {"gompertz_base", 1}, {"logistic", 2}, {"richards", 3}};
-    return index.at(name);
-}
-
-std::vector<Point> setNamed(const std::string& name) {
-    if (name == "dnase1") {
-        return reference_data::dnase1();
-    }
-    if (name == "rat42") {
-        return reference_data::rat42();
-    }
-    const auto tree = static_cast<std::size_t>(name.back() - '1');
-    std::vector<Point> points;
-    for (std::size_t i = 0; i < reference_models::kOrangeAge.size(); ++i) {
-        points.push_back(
-            {reference_models::kOrangeAge[i], reference_models::kOrangeCircumference[tree][i]});
-    }
-    return points;
-}
 
 Fit bestFitOf(LeastSquares& solver, const GrowthModel& model, const std::vector<Point>& points) {
     return solver.bestFit(model, points, {}, model.fromGompertz({5, 1, 0, 0}), startsFor(model));

@@ -16,12 +16,7 @@ class Gompertz final : public GrowthModel {
     const char* inSentence() const override { return "el modelo de Gompertz"; }
     const char* formula() const override { return "f(t) = a·exp(−exp(−c·(t − t0)))"; }
     int parameterCount() const override { return 3; }
-    ParameterInfo parameter(int j) const override {
-        static const ParameterInfo kInfo[] = {{"a", "a", Role::Amplitude},
-                                              {"c", "c", Role::Rate},
-                                              {"t0", "t0 (punto de inflexión)", Role::Time}};
-        return kInfo[j];
-    }
+    ParameterInfo parameter(int j) const override { return sharedParameter(j); }
 
     double valueAndGradient(const Parameters& p, double t, Gradient& g) const override {
         const double inner = std::exp(-p[1] * (t - p[2]));

@@ -7,12 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numbers>
 
 namespace gompertz::fit {
 namespace {
-
-constexpr double kE = std::numbers::e;
 
 class GompertzWithBaseline final : public GrowthModel {
   public:
@@ -21,22 +18,17 @@ class GompertzWithBaseline final : public GrowthModel {
     const char* formula() const override { return "f(t) = y0 + a·exp(−exp(−c·(t − t0)))"; }
     int parameterCount() const override { return 4; }
     ParameterInfo parameter(int j) const override {
-        static const ParameterInfo kInfo[] = {{"a", "a", Role::Amplitude},
-                                              {"c", "c", Role::Rate},
-                                              {"t0", "t0 (punto de inflexión)", Role::Time},
-                                              {"y0", "y0 (línea base)", Role::Level}};
-        return kInfo[j];
+        return j < 3 ? sharedParameter(j) : ParameterInfo{"y0", "y0 (línea base)", Role::Level};
     }
 
+    // The Gompertz curve's, lifted by y0.
     double valueAndGradient(const Parameters& p, double t, Gradient& g) const override {
-        const double inner = std::exp(-p[1] * (t - p[2]));
-        const double e1 = std::exp(-inner);
-        const double e1inner = std::isfinite(inner) ? e1 * inner : 0.0;
-        g = {e1, p[0] * (t - p[2]) * e1inner, -p[0] * p[1] * e1inner, 1.0};
-        return p[3] + p[0] * e1;
+        const double f = gompertzModel().valueAndGradient(p, t, g);
+        g[3] = 1.0;
+        return p[3] + f;
     }
     double value(const Parameters& p, double t) const override {
-        return p[3] + p[0] * std::exp(-std::exp(-p[1] * (t - p[2])));
+        return p[3] + gompertzModel().value(p, t);
     }
 
     // The Gompertz start above a few baselines at and below the lowest value.
@@ -81,16 +73,15 @@ class GompertzWithBaseline final : public GrowthModel {
                                             {"Fase de latencia (t0 − 1/c)", 2}};
         return kInfo[k];
     }
+    // The rate and the lag are the Gompertz curve's; the value at the
+    // inflection stands y0 higher.
     Quantity readOut(int k, const Parameters& p) const override {
-        const auto [a, c, t0, y0] = p;
-        switch (k) {
-        case 0:
-            return {y0 + a / kE, {1 / kE, 0, 0, 1}};
-        case 1:
-            return {a * (c / kE), {c / kE, a / kE, 0, 0}};
-        default:
-            return {t0 - 1 / c, {0, 1 / c / c, 1, 0}};
+        Quantity q = gompertzModel().readOut(k, p);
+        if (k == 0) {
+            q.value += p[3];
+            q.gradient[3] = 1.0;
         }
+        return q;
     }
 
     bool containsGompertz() const override { return true; } // y0 = 0

@@ -27,11 +27,7 @@ class Richards final : public GrowthModel {
     const char* formula() const override { return "f(t) = a·(1 + ν·exp(−c·(t − t0)))^(−1/ν)"; }
     int parameterCount() const override { return 4; }
     ParameterInfo parameter(int j) const override {
-        static const ParameterInfo kInfo[] = {{"a", "a", Role::Amplitude},
-                                              {"c", "c", Role::Rate},
-                                              {"t0", "t0 (punto de inflexión)", Role::Time},
-                                              {"ν", "ν (forma)", Role::Shape}};
-        return kInfo[j];
+        return j < 3 ? sharedParameter(j) : ParameterInfo{"ν", "ν (forma)", Role::Shape};
     }
 
     double valueAndGradient(const Parameters& p, double t, Gradient& g) const override {
