@@ -6,6 +6,7 @@
 // Rat42, orange1 = Orange tree 1 (t = age, y = circumference). Models:
 // gompertz a*exp(-exp(-c*(t - t0))), gompertz_base y0 + a*exp(-exp(-c*(t - t0))),
 // logistic a/(1 + exp(-c*(t - t0))), richards a*(1 + nu*exp(-c*(t - t0)))^(-1/nu),
+// nu > 0 (evaluated as a*exp(-log1p(nu*exp(-c*(t - t0)))/nu)),
 // fitted with R's nls() (analytic gradients, polished; same optima as models.R).
 // Numbers are printed with 12 significant digits. Fits, standard errors and
 // profile bounds are converged to about 10 significant digits.
@@ -27,8 +28,12 @@ inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // where |tau(theta)| = qt(0.975, df), tau = sign(theta - estimate) *
 // sqrt(SSE_theta - SSE_min)/s, SSE_theta the SSE refitted with the read-out
 // held at theta (model reparameterised so the read-out is a parameter), i.e.
-// SSE_theta = SSE_min + s^2 qt^2; c and nu kept > 0 in the refits. Converged
-// to about 10 digits and confirmed by an independent nls() refit.
+// SSE_theta = SSE_min + s^2 qt^2; c and nu kept > 0 in the refits. SSE_theta
+// is the infimum: where a profile runs to diverging parameters its value is
+// that of the limiting curve (straight lines for gompertz_base, the broken
+// stick a*min(1, exp(k(t - tau))) and the Gompertz curve for richards; only
+// on orange1, see readouts.Rout). Converged to about 10 digits and confirmed
+// independently (nls() refit, Nelder-Mead, or the limiting curve's own fit).
 // lowerOpen/upperOpen: that side never reaches the threshold (before the
 // read-out's domain limit, largest rate > 0, or within 1e4 standard errors);
 // the bound is then NaN.
