@@ -131,6 +131,20 @@ ParameterInfo sharedParameter(int j) {
     return kShared[j];
 }
 
+Parameters lowestSumOfSquares(const GrowthModel& model, const std::vector<Point>& points,
+                              const std::vector<Parameters>& candidates) {
+    Parameters best = candidates.front();
+    double bestSse = sumOfSquares(model, points, best);
+    for (const Parameters& p : candidates) {
+        const double sse = sumOfSquares(model, points, p);
+        if (sse < bestSse || !std::isfinite(bestSse)) {
+            best = p;
+            bestSse = sse;
+        }
+    }
+    return best;
+}
+
 Parameters sigmoidStart(const GrowthModel& model, const std::vector<Point>& points,
                         const Fixed& fixed, const Parameters& held, Straightening z,
                         double shape) {

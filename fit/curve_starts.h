@@ -16,6 +16,11 @@ ParameterInfo sharedParameter(int j);
 // logistic one.
 using Straightening = double (*)(double ratio, double shape);
 
+// Of the candidates, the one whose curve has the lowest sum of squares over
+// the points (the first, when none is finite).
+Parameters lowestSumOfSquares(const GrowthModel& model, const std::vector<Point>& points,
+                              const std::vector<Parameters>& candidates);
+
 // The best, by the model's sum of squares, of a plain curve through the
 // middle of the data and of the straight-line starts at a few asymptotes
 // above the data (at the held a when a is fixed). Fixed parameters, and

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace gompertz::fit {
 namespace {
@@ -37,8 +36,7 @@ class GompertzWithBaseline final : public GrowthModel {
         const auto [lo, hi] = std::minmax_element(
             points.begin(), points.end(), [](const Point& l, const Point& r) { return l.y < r.y; });
         const double range = hi->y - lo->y;
-        Parameters best = fromGompertz(held);
-        double bestSse = std::numeric_limits<double>::infinity();
+        std::vector<Parameters> candidates;
         for (const double y0 : {0.0, lo->y - 0.05 * range, lo->y - 0.3 * range}) {
             std::vector<Point> above = points;
             for (Point& point : above) {
@@ -46,13 +44,9 @@ class GompertzWithBaseline final : public GrowthModel {
             }
             Parameters p = gompertzModel().start(above, fixed, held);
             p[3] = y0;
-            const double sse = sumOfSquares(*this, points, p);
-            if (sse < bestSse) {
-                best = p;
-                bestSse = sse;
-            }
+            candidates.push_back(p);
         }
-        return best;
+        return lowestSumOfSquares(*this, points, candidates);
     }
 
     // t = t0 - ln(-ln((y - y0) / a)) / c, for y strictly between y0 and y0 + a.

@@ -6,7 +6,6 @@
 #include "fit/least_squares.h"
 
 #include <cmath>
-#include <limits>
 
 namespace gompertz::fit {
 namespace {
@@ -53,19 +52,13 @@ class Richards final : public GrowthModel {
         const auto straight = [](double r, double nu) {
             return std::log(std::expm1(-nu * std::log(r)) / nu);
         };
-        Parameters best = fromGompertz(held);
-        double bestSse = std::numeric_limits<double>::infinity();
+        std::vector<Parameters> candidates;
         for (const double nu : {0.1, 0.5, 1.2, 3.0}) {
             Parameters shaped = held;
             shaped[3] = nu;
-            const Parameters p = sigmoidStart(*this, points, fixed, shaped, straight, nu);
-            const double sse = sumOfSquares(*this, points, p);
-            if (sse < bestSse) {
-                best = p;
-                bestSse = sse;
-            }
+            candidates.push_back(sigmoidStart(*this, points, fixed, shaped, straight, nu));
         }
-        return best;
+        return lowestSumOfSquares(*this, points, candidates);
     }
 
     // t = t0 - ln(((y / a)^(-ν) - 1) / ν) / c, for y strictly between 0 and a.

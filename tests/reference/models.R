@@ -374,7 +374,7 @@ for (s in names(sets)) for (big in c("gompertz_base", "richards")) {
               s, big, d1, d2, Fv, pv, abs(Fown - Fv) / abs(Fv)))
 }
 
-## ================================================================== part 2: intervals
+## ================================================================== the intervals
 cat("\n==== Profile intervals (95 %) ====\n")
 
 ## Levenberg-Marquardt on the free parameters, analytic Jacobian.  Stops on
