@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <utility>
@@ -216,7 +217,7 @@ std::string visible(std::string_view text, std::size_t limit = std::string_view:
         if (code < 0x20 || code == 0x7F) {
             out += QChar(code == 0x7F ? 0x2421 : 0x2400 + code);
         } else if (isInvisible(code)) {
-            out += QString::fromStdString("[" + codeName(code) + "]");
+            out += QLatin1Char('[') + QString::fromStdString(codeName(code)) + QLatin1Char(']');
         } else {
             out += QString::fromUcs4(&code, 1);
         }
@@ -338,6 +339,19 @@ Reading readNumber(std::string_view field) {
     return out;
 }
 
+// "10 000": a count as Spanish text writes it.
+std::string groupedCount(std::size_t count) {
+    const std::string digits = std::to_string(count);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            out += ' ';
+        }
+        out += digits[i];
+    }
+    return out;
+}
+
 std::string atLine(int line, const std::string& what) {
     return "en la línea " + std::to_string(line) + ", " + what;
 }
@@ -363,12 +377,13 @@ Problem problemAt(int line, const std::string& what) {
     return {line, atLine(line, what)};
 }
 
-// The lines that hold a field, at most kMaxRecords of them; lines that are
+// The lines that hold a field, at most `most` of them; lines that are
 // empty or hold only empty fields are skipped like blank lines.
-std::variant<std::vector<Record>, Problem> records(std::string_view text, char separator) {
+std::variant<std::vector<Record>, Problem> records(std::string_view text, char separator,
+                                                   std::size_t most) {
     std::vector<Record> out;
     LineReader reader(text);
-    while (out.size() < kMaxRecords && !reader.atEnd()) {
+    while (out.size() < most && !reader.atEnd()) {
         const std::string_view line = reader.next();
         if (line.size() > kMaxLineLength) {
             return problemAt(reader.number(), "la línea es demasiado larga");
@@ -395,12 +410,27 @@ bool isHeader(const Record& record) {
 // digits (a clipboard text read either way is refused there).
 struct Outcome {
     std::variant<ColumnRows, Problem> result;
+    std::vector<std::string> header; // the skipped header's fields, if any
     int commaGroupingLine = 0; // 0 when no comma groups digits
     std::string commaGroupingField;
 };
 
-Outcome readText(std::string_view text, char separator, ColumnSource source) {
-    auto found = records(text, separator);
+// What the rows of a text must be: how many at most, and how many fields
+// each (0 for the width of the first row); where a row may leave a field
+// empty, the missing value reads as NaN.
+struct Layout {
+    std::size_t rows = kRows;
+    std::size_t width = 2;
+    bool missing = false;
+    std::size_t widest = 2;
+};
+
+Layout layoutOf(ColumnSource source) {
+    return source == ColumnSource::File ? Layout{} : Layout{kRows, 0, false, 2};
+}
+
+Outcome readText(std::string_view text, char separator, const Layout& layout) {
+    auto found = records(text, separator, layout.rows + 2);
     Outcome out;
     if (const auto* problem = std::get_if<Problem>(&found)) {
         out.result = *problem;
@@ -408,6 +438,9 @@ Outcome readText(std::string_view text, char separator, ColumnSource source) {
     }
     auto& lines = std::get<std::vector<Record>>(found);
     if (!lines.empty() && isHeader(lines.front())) {
+        for (const Field& field : lines.front().fields) {
+            out.header.emplace_back(trimmed(field.text, true));
+        }
         lines.erase(lines.begin()); // a header of column names
     }
     struct Vote {
@@ -416,19 +449,24 @@ Outcome readText(std::string_view text, char separator, ColumnSource source) {
         Reading reading;
     };
     std::optional<Vote> first; // the first field that implies a decimal mark
-    const bool file = source == ColumnSource::File;
-    std::size_t width = file ? 2 : 0;
+    const bool file = layout.width == 2 && !layout.missing;
+    const bool set = layout.missing;
+    std::size_t width = layout.width;
     ColumnRows rows;
     for (const Record& record : lines) {
         const auto refuse = [&](const std::string& what) {
             out.result = problemAt(record.line, what);
             return out;
         };
-        if (rows.size() == static_cast<std::size_t>(kRows)) {
-            return refuse("hay más de 20 filas de datos");
+        if (rows.size() == layout.rows) {
+            return refuse("hay más de " + groupedCount(layout.rows) + " filas de datos");
         }
         std::vector<double> values;
         for (const Field& field : record.fields) {
+            if (set && trimmed(field.text, true).empty()) {
+                values.push_back(std::numeric_limits<double>::quiet_NaN()); // a missing value
+                continue;
+            }
             if (trimmed(field.text, true).empty()) {
                 return refuse(file ? "se esperan dos números: t y el valor" : "falta un valor");
             }
@@ -462,6 +500,19 @@ Outcome readText(std::string_view text, char separator, ColumnSource source) {
                 out.commaGroupingField = field.text;
             }
             values.push_back(reading.value);
+        }
+        if (set) {
+            if (std::isnan(values.front())) {
+                return refuse("falta t");
+            }
+            if (values.size() < 2) {
+                return refuse("se esperan t y al menos un valor");
+            }
+            if (values.size() > layout.widest) {
+                return refuse("hay más de " + std::to_string(layout.widest) + " columnas");
+            }
+            rows.push_back(std::move(values));
+            continue;
         }
         if (width == 0) {
             width = std::clamp<std::size_t>(values.size(), 1, 2);
@@ -502,15 +553,15 @@ ClipboardReading readClipboard(std::string_view text) {
                            [ch](std::string_view l) { return hasOutsideQuotes(l, ch); });
     };
     if (any('\t') || any(';') || !any(',')) {
-        return {readText(text, any('\t') ? '\t' : ';', ColumnSource::Clipboard).result};
+        return {readText(text, any('\t') ? '\t' : ';', layoutOf(ColumnSource::Clipboard)).result};
     }
-    Outcome byComma = readText(text, ',', ColumnSource::Clipboard);
+    Outcome byComma = readText(text, ',', layoutOf(ColumnSource::Clipboard));
     if (std::any_of(lines.begin(), lines.end(), [](std::string_view l) {
             return l.find('"') != std::string_view::npos && hasOutsideQuotes(l, ',');
         })) {
         return {std::move(byComma.result), true};
     }
-    Outcome whole = readText(text, ';', ColumnSource::Clipboard); // no ';': one field a line
+    Outcome whole = readText(text, ';', layoutOf(ColumnSource::Clipboard)); // no ';': one field a line
     if (succeeded(whole) && (whole.commaGroupingLine == 0 || !succeeded(byComma))) {
         return {std::move(whole.result)};
     }
@@ -603,11 +654,28 @@ std::variant<ColumnRows, std::string> parseColumns(std::string_view text, Column
                (file ? "guárdelo como UTF-8" : "cópielo como texto UTF-8");
     }
     auto result =
-        file ? readText(text, fileSeparatorOf(text), source).result : readClipboard(text).result;
+        file ? readText(text, fileSeparatorOf(text), layoutOf(source)).result
+             : readClipboard(text).result;
     if (auto* problem = std::get_if<Problem>(&result)) {
         return std::move(problem->message);
     }
     return std::get<ColumnRows>(std::move(result));
+}
+
+std::variant<SetColumns, std::string> parseSetColumns(std::string_view text, std::size_t rows,
+                                                      std::size_t columns) {
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);
+    }
+    if (const auto encoding = wideEncodingOf(text)) {
+        return "el archivo parece estar en " + *encoding +
+               " sin marca de orden de bytes; guárdelo como UTF-8";
+    }
+    Outcome read = readText(text, fileSeparatorOf(text), Layout{rows, 0, true, columns});
+    if (auto* problem = std::get_if<Problem>(&read.result)) {
+        return std::move(problem->message);
+    }
+    return SetColumns{std::move(read.header), std::get<ColumnRows>(std::move(read.result))};
 }
 
 bool spansSeveralCells(std::string_view text) {
@@ -621,6 +689,10 @@ bool spansSeveralCells(std::string_view text) {
     }
     // One line: several cells where its commas separate fields, or may.
     return filled > 1 || readClipboard(text).byComma;
+}
+
+std::string visibleText(std::string_view text) {
+    return visible(text);
 }
 
 std::optional<std::string> importColumns(CellTable& table, const std::string& path) {

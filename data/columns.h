@@ -42,9 +42,24 @@ std::variant<ColumnRows, std::string> parseColumns(std::string_view text, Column
 // its mark converted to UTF-8, a UTF-8 mark dropped, anything else as it is.
 std::string textOf(std::string_view bytes);
 
+// A data set's columns as a file holds them: t, then one or more values, a
+// cell left empty being a missing value (NaN); the header's fields when the
+// first line is one. Read by the same rules as a file of two columns, but
+// for at most `rows` rows of at most `columns` fields.
+struct SetColumns {
+    std::vector<std::string> header;
+    ColumnRows rows;
+};
+std::variant<SetColumns, std::string> parseSetColumns(std::string_view text, std::size_t rows,
+                                                      std::size_t columns);
+
 // Whether pasted text spans several cells: several lines, a tab or ";", or
 // a line whose commas separate fields or may ("1,2.5", "1,234.5"; not "2,5").
 bool spansSeveralCells(std::string_view text);
+
+// Text as messages show it (a file's name, a system message), control and
+// invisible characters made visible.
+std::string visibleText(std::string_view text);
 
 // Reads a file of two columns (bounded as the data file is) and writes its
 // rows into the table in the window's number form, emptying the rows below,

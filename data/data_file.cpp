@@ -143,7 +143,7 @@ std::optional<std::string> writeWhole(const std::string& path, const std::string
 // never opened at all, and again once open, in case it was swapped in
 // between.
 
-FileBytes readBounded(const std::string& path) {
+FileBytes readBounded(const std::string& path, std::size_t limit) {
     const Named file = named(path);
     const std::string unreadable = "No se pudo leer " + file.name + ": ";
     struct stat info {};
@@ -164,14 +164,15 @@ FileBytes readBounded(const std::string& path) {
         return {{}, unreadable + describeFileError(errno, FileAccess::Read) + "."};
     }
     FileBytes out;
-    const std::string tooLarge = "es demasiado grande (más de 1 MiB)";
+    const std::string tooLarge =
+        "es demasiado grande (más de " + std::to_string(limit / (1024 * 1024)) + " MiB)";
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         out.error = invalidFile(file.name, kNotRegular);
-    } else if (info.st_size > static_cast<off_t>(kMaxFileBytes)) {
+    } else if (info.st_size > static_cast<off_t>(limit)) {
         out.error = invalidFile(file.name, tooLarge);
     } else { // still bounded: some files tell no size
         std::string& bytes = out.bytes;
-        bytes.resize(kMaxFileBytes + 1);
+        bytes.resize(limit + 1);
         std::size_t filled = 0;
         while (filled < bytes.size()) {
             const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
@@ -188,7 +189,7 @@ FileBytes readBounded(const std::string& path) {
             filled += static_cast<std::size_t>(got);
         }
         bytes.resize(filled);
-        if (!out.error && filled > kMaxFileBytes) {
+        if (!out.error && filled > limit) {
             out.error = invalidFile(file.name, tooLarge);
         }
     }

@@ -47,14 +47,14 @@ std::optional<std::string> loadDataFile(CellTable& table, const std::string& byt
 // The name a message gives the file at path: its last component.
 std::string fileNameOf(const std::string& path);
 
-// At most kMaxFileBytes of a regular file, or a message in Spanish naming
+// At most `limit` bytes (kMaxFileBytes unless told) of a regular file, or a message in Spanish naming
 // why not: missing, unreadable, not a regular file (never opened then),
 // too large. Messages name the file, and its folder when the path has one.
 struct FileBytes {
     std::string bytes;
     std::optional<std::string> error;
 };
-FileBytes readBounded(const std::string& path);
+FileBytes readBounded(const std::string& path, std::size_t limit = kMaxFileBytes);
 
 // Captures the table, then writes the captured rows' texts. The previous file
 // is replaced only once the new one is completely written; a path that

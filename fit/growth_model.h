@@ -11,9 +11,12 @@ namespace gompertz::fit {
 // names, its curve with the gradient computed alongside, its own start and
 // the quantities a biologist reads off it. Plain types only.
 
+// A measured value with its weight in the sum of squares: 1 unweighted, or
+// inversely proportional to the value's variance.
 struct Point {
     double t = 0.0;
     double y = 0.0;
+    double weight = 1.0;
 };
 
 // No model has more parameters than this; unused places are zero.

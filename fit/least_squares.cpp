@@ -60,6 +60,7 @@ struct Scale {
     double centre = 0.0;
     double half = 1.0;
     double height = 1.0;
+    double weightScale = 1.0; // weights in the fit's units average 1
 
     explicit Scale(const std::vector<Point>& points) {
         if (points.empty()) {
@@ -76,13 +77,18 @@ struct Scale {
             top = std::max(top, std::fabs(point.y));
         }
         height = top > 0.0 ? top : 1.0;
+        double total = 0.0;
+        for (const Point& point : points) {
+            total += point.weight / static_cast<double>(points.size());
+        }
+        weightScale = total > 0.0 && std::isfinite(total) ? total : 1.0;
     }
 
     std::vector<Point> toUnit(const std::vector<Point>& points) const {
         std::vector<Point> out;
         out.reserve(points.size());
         for (const Point& point : points) {
-            out.push_back({(point.t - centre) / half, point.y / height});
+            out.push_back({(point.t - centre) / half, point.y / height, point.weight / weightScale});
         }
         return out;
     }
@@ -225,6 +231,7 @@ struct Workspace {
     Parameters gradientsAt{};
     bool gradientsValid = false;
     std::vector<double> residuals, jacobian, scratch;
+    std::vector<double> rootWeights; // a residual counts as sqrt(w) times itself
 
     std::size_t count() const { return countOf(*model); }
 
@@ -257,7 +264,8 @@ struct Workspace {
         const Parameters p = at(x);
         if (iflag == 1) {
             for (std::size_t i = 0; i < points->size(); ++i) {
-                f[i] = model->valueAndGradient(p, (*points)[i].t, gradients[i]) - (*points)[i].y;
+                const Point& point = (*points)[i];
+                f[i] = (model->valueAndGradient(p, point.t, gradients[i]) - point.y) * rootWeights[i];
             }
             gradientsAt = p;
             gradientsValid = true;
@@ -296,7 +304,8 @@ struct Workspace {
                 if (!fixed[j]) {
                     const double d = gradients[i][j] + gradients[i][pivot] * follows[j];
                     // column-major; d/d ln p = p d/dp
-                    J[k++ * static_cast<std::size_t>(ldJ) + i] = logarithmic[j] ? d * p[j] : d;
+                    J[k++ * static_cast<std::size_t>(ldJ) + i] =
+                        (logarithmic[j] ? d * p[j] : d) * rootWeights[i];
                 }
             }
         }
@@ -338,6 +347,10 @@ Run runFrom(detail::Workspace& w, const GrowthModel& model, const std::vector<Po
     w.stopped = Outcome::Converged;
     w.gradientsValid = false;
     w.gradients.resize(points.size());
+    w.rootWeights.resize(points.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        w.rootWeights[i] = std::sqrt(points[i].weight);
+    }
     w.residuals.resize(points.size());
     w.jacobian.resize(points.size() * kMaxParameters);
     w.scratch.resize(6 * kMaxParameters + points.size());
@@ -376,9 +389,10 @@ gsl_matrix* jacobianAt(const GrowthModel& model, const std::vector<Point>& point
     Gradient g{};
     for (std::size_t i = 0; i < points.size(); ++i) {
         model.valueAndGradient(p, points[i].t, g);
+        const double root = std::sqrt(points[i].weight);
         for (std::size_t j = 0, col = 0; j < countOf(model); ++j) {
             if (!fixed[j]) {
-                gsl_matrix_set(J, i, col++, g[j]);
+                gsl_matrix_set(J, i, col++, g[j] * root);
             }
         }
     }
@@ -403,7 +417,8 @@ Parameters polished(const GrowthModel& model, const std::vector<Point>& points,
     gsl_vector* step = gsl_vector_alloc(k);
     gsl_vector* left = gsl_vector_alloc(n);
     for (std::size_t i = 0; i < n; ++i) {
-        gsl_vector_set(r, i, points[i].y - model.value(p, points[i].t));
+        gsl_vector_set(r, i,
+                       (points[i].y - model.value(p, points[i].t)) * std::sqrt(points[i].weight));
     }
     Parameters out = p;
     if (gsl_linalg_QR_decomp(J, tau) == GSL_SUCCESS &&
@@ -567,19 +582,23 @@ double sumOfSquares(const GrowthModel& model, const std::vector<Point>& points,
     double sum = 0.0;
     for (const Point& point : points) {
         const double r = model.value(p, point.t) - point.y;
-        sum += r * r;
+        sum += point.weight * r * r;
     }
     return sum;
 }
 
 double totalSumOfSquares(const std::vector<Point>& points) {
     double mean = 0.0;
+    double weights = 0.0;
     for (const Point& point : points) {
-        mean += point.y / static_cast<double>(points.size());
+        weights += point.weight;
+    }
+    for (const Point& point : points) {
+        mean += point.y * (point.weight / weights);
     }
     double total = 0.0;
     for (const Point& point : points) {
-        total += (point.y - mean) * (point.y - mean);
+        total += point.weight * (point.y - mean) * (point.y - mean);
     }
     return total;
 }
@@ -669,7 +688,7 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
     fit.iterations = kept->iterations;
     // In the fit's units, where the sum about the mean cannot overflow.
     const double unitSse = sumOfSquares(model, unitPoints, unit);
-    bool inRange = !lost(unitSse, unitSse * scale.height * scale.height);
+    bool inRange = !lost(unitSse, unitSse * scale.height * scale.height * scale.weightScale);
     if (!fit.fixed[0] &&
         (runaway(model, kept->parameters) || (converged == nullptr && ranAway))) {
         fit.status = Status::NoPlateau;

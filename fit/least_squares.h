@@ -30,6 +30,13 @@ enum class Status {
                      // nonzero SSE or variance fall below it: other units needed
 };
 
+// How the points' weights were set: what a new measurement's variance is.
+enum class Weighting {
+    None,          // every point alike
+    RelativeValue, // 1/y^2: the error is a constant share of the value
+    Deviation,     // 1/DE^2 (n/DE^2 for means): from the replicates' scatter
+};
+
 // With Status::Ok or NotConverged every field is finite, and so is all
 // that the statistics derive from it for display; with OutOfRange there is
 // no result: parameters and sse are NaN.
@@ -50,16 +57,21 @@ struct Fit {
     // J^T J singular or nearly so, or a standard error above the value (for
     // a time: above the span of t): the data do not pin the parameters down.
     bool illDetermined = false;
+    // Told by the caller, who weighted the points; the solver reads the
+    // weights only.
+    Weighting weighting = Weighting::None;
 };
 
 // Beyond this many times the largest |y|, the asymptote is taken to run off
 // to infinity: the data do not reach a plateau.
 inline constexpr double kRunawayAsymptote = 1e3;
 
-// The sum of squared residuals of the model's curve over the points.
+// The sum of squared residuals of the model's curve over the points, each
+// times the point's weight.
 double sumOfSquares(const GrowthModel& model, const std::vector<Point>& points,
                     const Parameters& p);
-// The sum of squares about the mean of the values: the flat line's SSE.
+// The weighted sum of squares about the weighted mean of the values: the
+// flat line's SSE.
 double totalSumOfSquares(const std::vector<Point>& points);
 
 // The model's own start, worked out in units where t spans [-1, 1] and the

@@ -1,5 +1,6 @@
 #include "prediction.h"
 
+#include "replicates.h"
 #include "statistics.h"
 
 #include <algorithm>
@@ -14,9 +15,9 @@ bool outside(const std::vector<Point>& points, double t) {
     return points.empty() || t < lo->t || t > hi->t;
 }
 
-// The variance of a new measurement: the residual variance s^2.
-double measurementVariance(const Fit& fit) {
-    return fit.sse / fit.degreesOfFreedom;
+// The variance of a new measurement at t: s^2, scaled as the weights say.
+double measurementVariance(const Fit& fit, const std::vector<Point>& points, double t) {
+    return fit.sse / fit.degreesOfFreedom * measurementVarianceFactor(fit, points, t);
 }
 
 } // namespace
@@ -26,7 +27,7 @@ ValueAt valueAt(const Fit& fit, const std::vector<Point>& points, double t) {
     const double q = studentQuantile975(fit.degreesOfFreedom);
     const double half = (curve.upper - curve.lower) / 2;
     const double error = q > 0.0 ? half / q : 0.0;
-    const double predicted = q * std::sqrt(error * error + measurementVariance(fit));
+    const double predicted = q * std::sqrt(error * error + measurementVariance(fit, points, t));
     return {t,
             curve.fitted,
             error,
@@ -65,14 +66,14 @@ TimeAt timeAt(LeastSquares& solver, const Fit& fit, const std::vector<Point>& po
     return out;
 }
 
-std::vector<BandSample> band(const Fit& fit, double from, double to, int samples, BandKind kind) {
+std::vector<BandSample> band(const Fit& fit, const std::vector<Point>& points, double from,
+                             double to, int samples, BandKind kind) {
     std::vector<BandSample> out = band(fit, from, to, samples);
     if (kind == BandKind::Prediction) {
         const double q = studentQuantile975(fit.degreesOfFreedom);
-        const double s2 = measurementVariance(fit);
         for (BandSample& s : out) {
             const double error = (s.upper - s.lower) / 2 / q;
-            const double half = q * std::sqrt(error * error + s2);
+            const double half = q * std::sqrt(error * error + measurementVariance(fit, points, s.t));
             s.lower = s.fitted - half;
             s.upper = s.fitted + half;
         }

@@ -13,7 +13,7 @@ namespace gompertz::fit {
 
 // The fitted value at t, the interval of the curve there (confidence,
 // f ± q sqrt(g^T C g)) and that of a new measurement (prediction,
-// f ± q sqrt(s^2 + g^T C g)).
+// f ± q sqrt(s^2 v(t) + g^T C g), v as measurementVarianceFactor).
 struct ValueAt {
     double t = 0.0;
     double fitted = 0.0;
@@ -38,8 +38,9 @@ struct TimeAt {
 TimeAt timeAt(LeastSquares& solver, const Fit& fit, const std::vector<Point>& points, double y);
 
 // The band a plot draws: the curve's (confidence) or a new measurement's
-// (prediction).
+// (prediction, whose variance the points' weights scale).
 enum class BandKind { Confidence, Prediction };
-std::vector<BandSample> band(const Fit& fit, double from, double to, int samples, BandKind kind);
+std::vector<BandSample> band(const Fit& fit, const std::vector<Point>& points, double from,
+                             double to, int samples, BandKind kind);
 
 } // namespace gompertz::fit

@@ -1,6 +1,7 @@
 #include "report.h"
 
 #include "model/number_text.h"
+#include "replicates.h"
 
 namespace gompertz::fit {
 namespace {
@@ -37,11 +38,20 @@ std::string modelLine(const GrowthModel& model) {
     return std::string("Modelo: ") + model.name() + ", " + model.formula();
 }
 
+std::string weightingLine(Weighting weighting) {
+    return weighting == Weighting::RelativeValue
+               ? "Mínimos cuadrados ponderados por 1/y² (error relativo constante)"
+               : "Mínimos cuadrados ponderados por 1/DE² (la dispersión de las réplicas)";
+}
+
 // What the summary adds below its numbers: the model, how the intervals were
 // worked out, which sides the data leave open, and the notes and warnings.
-std::vector<std::string> notes(const Analysis& analysis) {
+std::vector<std::string> notes(const Analysis& analysis, const std::vector<Point>& points) {
     const Fit& fit = analysis.fit;
     std::vector<std::string> out = {modelLine(*fit.model)};
+    if (fit.weighting != Weighting::None) {
+        out.push_back(weightingLine(fit.weighting));
+    }
     if (!converged(fit)) {
         out.push_back("No convergido tras " + std::to_string(fit.iterations) +
                       " iteraciones: no es el óptimo");
@@ -66,10 +76,26 @@ std::vector<std::string> notes(const Analysis& analysis) {
     if (fit.illDetermined) {
         out.emplace_back("Los datos no determinan bien los parámetros");
     }
+    if (const auto test = lackOfFit(fit, points)) {
+        out.push_back(lackOfFitSentence(*test));
+    }
     for (const std::string& warning : analysis.warnings) {
         out.push_back(warning);
     }
     return out;
+}
+
+// A sentence as one field: quoted, as RFC 4180 quotes, when it holds the
+// separator or a quote.
+std::string quotedIfHolding(const std::string& text, char separator) {
+    if (text.find(separator) == std::string::npos && text.find('"') == std::string::npos) {
+        return text;
+    }
+    std::string out = "\"";
+    for (const char ch : text) {
+        out += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+    }
+    return out + "\"";
 }
 
 // The header and one line a row, the row's name first.
@@ -137,7 +163,7 @@ std::string summaryText(const Analysis& analysis, const std::vector<Point>& poin
           std::to_string(fit.iterations)}) {
         text += part;
     }
-    for (const std::string& line : notes(analysis)) {
+    for (const std::string& line : notes(analysis, points)) {
         text += '\n';
         text += line;
     }
@@ -158,8 +184,10 @@ std::vector<std::string> summaryLines(const Analysis& analysis, const std::vecto
         "iteraciones" + sep + std::to_string(fit.iterations),
         "modelo" + sep + fit.model->name(),
     };
-    const auto more = notes(analysis);
-    lines.insert(lines.end(), more.begin() + 1, more.end()); // the model is named above
+    const auto more = notes(analysis, points);
+    for (auto note = more.begin() + 1; note != more.end(); ++note) { // the model is named above
+        lines.push_back(quotedIfHolding(*note, separator));
+    }
     return lines;
 }
 

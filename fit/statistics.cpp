@@ -151,7 +151,7 @@ std::optional<double> rSquared(const Fit& fit, const std::vector<Point>& points)
     std::vector<Point> unit;
     unit.reserve(points.size());
     for (const Point& point : points) {
-        unit.push_back({point.t, point.y / top});
+        unit.push_back({point.t, point.y / top, point.weight});
     }
     const double total = totalSumOfSquares(unit);
     if (!(total > 0.0)) {

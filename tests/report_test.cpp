@@ -39,11 +39,15 @@ TEST(Report, TheSummaryGivesTheSumsAndNamesTheModel) {
     const Fit fit = fitted(gompertzModel(), points);
     // R: SSE 0.00936163766771, s = sqrt(SSE / 13) = 0.0268351630224.
     const auto lines = linesOf(summaryText({fit, {}, {}}, points) + "\n", "\n");
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].rfind("n = 16, gl = 13, SSE = 0,00936164, s = 0,0268352, R² = 0,998", 0),
               0u)
         << lines[0];
     EXPECT_EQ(lines[1], "Modelo: Gompertz, f(t) = a·exp(−exp(−c·(t − t0)))");
+    // DNase is measured in duplicate: R's lack-of-fit F is 15.5282, p 0.000611576.
+    EXPECT_EQ(lines[2], "El modelo no se ajusta dentro de la dispersión de las réplicas: la curva "
+                        "se aparta de las medias más de lo que varían las réplicas (falta de "
+                        "ajuste frente al error puro: F(5, 8) = 15,53, p = 0,000612).");
 }
 
 TEST(Report, TheClipboardTableHasARowAParameterAndQuantity) {
@@ -81,7 +85,13 @@ TEST(Report, TheCsvFileIsCommaOrPointThroughout) {
         EXPECT_EQ(lines[17], "");
         EXPECT_EQ(lines[19].rfind(decimalComma ? "a;2,3451792" : "a,2.3451792", 0), 0u)
             << lines[19];
-        EXPECT_EQ(lines.back(), "modelo" + sep + "Logístico");
+        EXPECT_EQ(lines[lines.size() - 2], "modelo" + sep + "Logístico");
+        // A sentence that holds the separator is one quoted field.
+        EXPECT_EQ(lines.back().rfind(decimalComma ? "El modelo no se ajusta"
+                                                  : "\"El modelo no se ajusta",
+                                     0),
+                  0u)
+            << lines.back();
         for (const std::string& line : lines) {
             if (!decimalComma) {
                 EXPECT_EQ(line.find(';'), std::string::npos) << line;

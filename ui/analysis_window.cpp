@@ -48,6 +48,8 @@ const QStringList kComparisonColumns = {
     QStringLiteral("F"),      QStringLiteral("p")};
 constexpr int kCurveSamples = 200;
 
+
+
 // Spreadsheets read a CSV file's accents as UTF-8 only when it starts with
 // the mark.
 const QByteArray kUtf8Mark = QByteArrayLiteral("\xEF\xBB\xBF");
@@ -133,9 +135,13 @@ AnalysisWindow::AnalysisWindow(Form1& main)
       files_(std::make_unique<DialogFileChooser>(main.dialogFolder())) {
     setObjectName(QStringLiteral("Analisis"));
     setWindowTitle(QStringLiteral("Análisis del ajuste"));
-    createWidgets();
+    DataSet table;
+    table.name = QStringLiteral("Tabla principal");
+    table.colour = QColor(0, 0, 128); // the main window's navy
+    sets_.push_back(std::move(table));
+    createWidgets(); // draws the table's set
     connect(&main_, &Form1::dataCaptured, this, &AnalysisWindow::refresh);
-    resize(820, 860);
+    resize(980, 860);
     refresh();
 }
 
@@ -169,9 +175,29 @@ void AnalysisWindow::createWidgets() {
     connect(banda, &QComboBox::currentIndexChanged, this, [this] { replot(); });
     models->addWidget(bandCaption);
     models->addWidget(banda);
+    auto* weightCaption = new QLabel(QStringLiteral("Ponderación:"), this);
+    ponderacion = new QComboBox(this);
+    ponderacion->setObjectName(QStringLiteral("ponderacion"));
+    ponderacion->addItems(
+        {QStringLiteral("Sin ponderar"), QStringLiteral("1/y²"), QStringLiteral("1/DE²")});
+    ponderacion->setItemData(1, QStringLiteral("Error relativo constante: cada valor pesa 1/y²"),
+                             Qt::ToolTipRole);
+    ponderacion->setItemData(
+        2, QStringLiteral("Cada valor pesa 1/DE², la DE de las réplicas en su t o la columna DE"),
+        Qt::ToolTipRole);
+    weightCaption->setBuddy(ponderacion);
+    connect(ponderacion, &QComboBox::currentIndexChanged, this, [this] {
+        clearAllResults();
+        replot();
+    });
+    models->addWidget(weightCaption);
+    models->addWidget(ponderacion);
     layout->addLayout(models);
     createPlot();
-    layout->addWidget(grafica, 3);
+    auto* plotAndSets = new QHBoxLayout;
+    plotAndSets->addWidget(grafica, 1);
+    plotAndSets->addWidget(createSets());
+    layout->addLayout(plotAndSets, 3);
 
     auto* buttons = new QHBoxLayout;
     const auto button = [&](QPushButton*& target, const char* name, const QString& caption,
@@ -221,6 +247,7 @@ void AnalysisWindow::createWidgets() {
     pestanas->addTab(results, QStringLiteral("Resultados"));
     pestanas->addTab(createComparison(), QStringLiteral("Comparación de modelos"));
     pestanas->addTab(createPredictions(), QStringLiteral("Predicciones"));
+    pestanas->addTab(createSetComparison(), QStringLiteral("Comparación de conjuntos"));
     layout->addWidget(pestanas, 0);
 }
 
@@ -288,7 +315,7 @@ const fit::GrowthModel& AnalysisWindow::model() const {
 
 // Another model's results would be read as this one's: they go.
 void AnalysisWindow::modelChanged() {
-    clearResults();
+    clearAllResults();
     replot();
 }
 
@@ -323,12 +350,7 @@ void AnalysisWindow::createPlot() {
     bandHigh_->setBrush(bandColour);
     bandHigh_->setChannelFillGraph(bandLow_);
     bandHigh_->setName(QStringLiteral("Banda de confianza del 95 %"));
-    curveGraph_ = grafica->addGraph();
-    curveGraph_->setPen(QPen(QColor(128, 0, 0), 2));
-    pointsGraph_ = grafica->addGraph();
-    pointsGraph_->setLineStyle(QCPGraph::lsNone);
-    pointsGraph_->setScatterStyle(
-        QCPScatterStyle(QCPScatterStyle::ssDisc, QColor(0, 0, 128), QColor(0, 0, 128), 7));
+    addGraphs(sets_.front());
 
     QCPAxis* residualX = bottom->axis(QCPAxis::atBottom);
     QCPAxis* residualY = bottom->axis(QCPAxis::atLeft);
@@ -339,8 +361,8 @@ void AnalysisWindow::createPlot() {
     residualGraph_->setPen(QPen(QColor(0, 0, 128)));
     residualGraph_->setScatterStyle(
         QCPScatterStyle(QCPScatterStyle::ssDisc, QColor(0, 0, 128), QColor(0, 0, 128), 5));
-    // The legend names the band only.
-    for (QCPGraph* graph : {bandLow_, curveGraph_, pointsGraph_, zeroGraph_, residualGraph_}) {
+    // The legend names the sets, their curves and the band.
+    for (QCPGraph* graph : {bandLow_, zeroGraph_, residualGraph_}) {
         graph->removeFromLegend();
     }
     grafica->legend->setFont(font());
@@ -355,23 +377,46 @@ void AnalysisWindow::refresh() {
     const auto same = [](const fit::Point& l, const fit::Point& r) {
         return l.t == r.t && l.y == r.y;
     };
-    if (!std::equal(points.begin(), points.end(), points_.begin(), points_.end(), same)) {
-        points_ = std::move(points);
-        clearResults();
-        clearComparison();
+    DataSet& table = sets_.front();
+    if (!std::equal(points.begin(), points.end(), table.values.begin(), table.values.end(), same)) {
+        table.values = points;
+        table.points = std::move(points);
+        table.fit.reset();
+        table.intervals.clear();
+        table.warnings.clear();
+        table.start.reset();
+        if (selected_ == 0) {
+            clearResults();
+            clearComparison();
+        }
+        clearSetComparison();
     }
     replot();
 }
 
+// The results shown, which are the selected set's.
 void AnalysisWindow::clearResults() {
     predicciones->setRowCount(0);
-    fit_.reset();
-    intervals_.clear();
-    warnings_.clear();
-    start_.reset();
+    set().fit.reset();
+    set().intervals.clear();
+    set().warnings.clear();
+    set().start.reset();
     resultados->setRowCount(0);
     resumen->clear();
     updateApply();
+}
+
+// Every set's results: another model or weighting would make them read as
+// its own.
+void AnalysisWindow::clearAllResults() {
+    for (DataSet& data : sets_) {
+        data.fit.reset();
+        data.intervals.clear();
+        data.warnings.clear();
+        data.start.reset();
+    }
+    clearResults();
+    clearSetComparison();
 }
 
 void AnalysisWindow::clearComparison() {
@@ -380,10 +425,10 @@ void AnalysisWindow::clearComparison() {
 }
 
 fit::Parameters AnalysisWindow::shownParameters() const {
-    if (fit_) {
-        return fit_->parameters;
+    if (set().fit) {
+        return set().fit->parameters;
     }
-    return start_ ? *start_ : model().fromGompertz(main_.currentParameters());
+    return set().start ? *set().start : model().fromGompertz(main_.currentParameters());
 }
 
 int AnalysisWindow::freeParameters() const {
@@ -398,9 +443,9 @@ int AnalysisWindow::freeParameters() const {
 // Refuses, with a message, what no fit can use; true when refused.
 bool AnalysisWindow::refusedBeforeFitting() {
     fit::Fit probe;
-    probe.points = static_cast<int>(points_.size());
+    probe.points = static_cast<int>(set().points.size());
     probe.freeParameters = freeParameters();
-    probe.status = points_.empty()                        ? fit::Status::NoData
+    probe.status = set().points.empty()                        ? fit::Status::NoData
                    : probe.points <= probe.freeParameters ? fit::Status::TooFewPoints
                                                           : fit::Status::Ok;
     if (probe.status == fit::Status::Ok) {
@@ -411,50 +456,53 @@ bool AnalysisWindow::refusedBeforeFitting() {
 }
 
 void AnalysisWindow::valoresIniciales_Click() {
-    if (refusedBeforeFitting()) {
+    if (refusedBeforeFitting() || !weighSet(set())) {
         return;
     }
     const fit::Fixed fixed = main_.fixedParameters();
     fit::Fit start;
     start.model = &model();
     start.parameters =
-        fit::automaticStart(model(), points_, fixed, model().fromGompertz(main_.currentParameters()));
+        fit::automaticStart(model(), set().points, fixed, model().fromGompertz(main_.currentParameters()));
     start.fixed = fixed;
-    start.sse = fit::sumOfSquares(model(), points_, start.parameters);
-    start.degreesOfFreedom = static_cast<int>(points_.size()) - freeParameters();
-    if (!fit::representable(start, points_)) { // values beyond what doubles hold
+    start.sse = fit::sumOfSquares(model(), set().points, start.parameters);
+    start.degreesOfFreedom = static_cast<int>(set().points.size()) - freeParameters();
+    if (!fit::representable(start, set().points)) { // values beyond what doubles hold
         start.status = fit::Status::OutOfRange;
         messages_->show(statusMessage(start));
         return;
     }
-    fit_.reset();
-    intervals_.clear();
-    warnings_.clear();
-    start_ = start.parameters;
+    set().fit.reset();
+    set().intervals.clear();
+    set().warnings.clear();
+    set().start = start.parameters;
     showStart();
     replot();
     updateApply();
 }
 
 void AnalysisWindow::ajusteOptimo_Click() {
-    if (refusedBeforeFitting()) {
+    if (refusedBeforeFitting() || !weighSet(set())) {
         return;
     }
-    const fit::Fit fit =
-        solver_.bestFit(model(), points_, main_.fixedParameters(),
-                        model().fromGompertz(main_.currentParameters()), fit::startsFor(model()));
+    // The main window's curve is a start of the user's own for its table only.
+    fit::Fit fit = solver_.bestFit(model(), set().points, main_.fixedParameters(),
+                                   model().fromGompertz(main_.currentParameters()),
+                                   selected_ == 0 ? fit::startsFor(model())
+                                                  : fit::LeastSquares::Starts::Automatic);
+    fit.weighting = weighting();
     if (fit.status != fit::Status::Ok && fit.status != fit::Status::NotConverged) {
         messages_->show(statusMessage(fit));
         return;
     }
-    fit_ = fit;
-    intervals_.clear();
-    warnings_.clear();
+    set().fit = fit;
+    set().intervals.clear();
+    set().warnings.clear();
     if (fit.status == fit::Status::Ok) {
-        intervals_ = fit::profileIntervals(solver_, fit, points_);
-        warnings_ = fit::fitWarnings(fit, points_, intervals_);
+        set().intervals = fit::profileIntervals(solver_, fit, set().points);
+        set().warnings = fit::fitWarnings(fit, set().points, set().intervals);
     }
-    start_.reset();
+    set().start.reset();
     showResults();
     replot();
     updateApply();
@@ -464,11 +512,11 @@ void AnalysisWindow::ajusteOptimo_Click() {
 }
 
 fit::Analysis AnalysisWindow::analysis() const {
-    return {*fit_, intervals_, warnings_};
+    return {*set().fit, set().intervals, set().warnings};
 }
 
 bool AnalysisWindow::converged() const {
-    return fit_ && fit_->status == fit::Status::Ok;
+    return set().fit && set().fit->status == fit::Status::Ok;
 }
 
 // The rows of a fit or a start, named by the model, with their cells.
@@ -478,8 +526,8 @@ void AnalysisWindow::showRows(const fit::Fit& shown, bool withErrors) {
     QStringList names;
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         names << qs(rows[r].label);
-        const auto interval = withErrors && static_cast<std::size_t>(r) < intervals_.size()
-                                  ? intervals_[static_cast<std::size_t>(r)]
+        const auto interval = withErrors && static_cast<std::size_t>(r) < set().intervals.size()
+                                  ? set().intervals[static_cast<std::size_t>(r)]
                                   : std::nullopt;
         const QStringList cells =
             qs(fit::resultCells(rows[r].estimate, withErrors, 6, interval));
@@ -493,56 +541,101 @@ void AnalysisWindow::showRows(const fit::Fit& shown, bool withErrors) {
 void AnalysisWindow::showStart() {
     fit::Fit shown;
     shown.model = &model();
-    shown.parameters = *start_;
+    shown.parameters = *set().start;
     shown.fixed = main_.fixedParameters();
     showRows(shown, false);
     resumen->setText(QStringLiteral("Valores iniciales (%1): SSE = %2")
                          .arg(QString::fromUtf8(model().name()),
-                              number(fit::sumOfSquares(model(), points_, *start_), 6)));
+                              number(fit::sumOfSquares(model(), set().points, *set().start), 6)));
 }
 
 void AnalysisWindow::showResults() {
-    showRows(*fit_, converged());
-    resumen->setText(qs(fit::summaryText(analysis(), points_)));
+    showRows(*set().fit, converged());
+    resumen->setText(qs(fit::summaryText(analysis(), set().points)));
 }
 
 void AnalysisWindow::updateApply() {
-    const auto outside = fit_ ? main_.outsideScrollRanges(fit_->parameters) : std::nullopt;
+    const auto outside = set().fit ? main_.outsideScrollRanges(set().fit->parameters) : std::nullopt;
     // The main window draws the Gompertz curve only.
-    aplicar->setEnabled(converged() && fit_->model == &fit::gompertzModel() && !outside);
-    copiar->setEnabled(fit_.has_value()); // nothing to copy before a fit
+    aplicar->setEnabled(converged() && set().fit->model == &fit::gompertzModel() && !outside &&
+                        selected_ == 0);
+    copiar->setEnabled(set().fit.has_value()); // nothing to copy before a fit
     aplicar->setToolTip(outside ? *outside : QString());
 }
 
-// The curve, and the band of a fit, over the t range shown: sampled anew
-// when the view is dragged or zoomed. Returns the values drawn.
+// The curves of the shown sets, and the band of the selected set's fit,
+// over the t range shown: sampled anew when the view is dragged or zoomed.
+// Returns the values drawn.
 QVector<double> AnalysisWindow::sampleCurve(const QCPRange& range) {
-    QVector<double> ct, cf, lower, upper;
-    fit::Fit shown = fit_ ? *fit_ : fit::Fit{};
-    shown.model = &model();
-    shown.parameters = shownParameters();
+    QVector<double> drawn;
+    const QVector<double> none;
     const auto kind =
         banda->currentIndex() == 1 ? fit::BandKind::Prediction : fit::BandKind::Confidence;
-    for (const fit::BandSample& s :
-         fit::band(shown, range.lower, range.upper, kCurveSamples, kind)) {
-        if (std::isfinite(s.fitted) && std::isfinite(s.lower) && std::isfinite(s.upper)) {
-            ct << s.t;
-            cf << s.fitted;
-            lower << s.lower;
-            upper << s.upper;
+    for (std::size_t i = 0; i < sets_.size(); ++i) {
+        DataSet& data = sets_[i];
+        const bool selected = static_cast<int>(i) == selected_;
+        // A set's own curve; the table shows the main window's until it has one.
+        const std::optional<fit::Parameters> p =
+            data.fit     ? std::optional(data.fit->parameters)
+            : data.start ? data.start
+            : i == 0     ? std::optional(model().fromGompertz(main_.currentParameters()))
+                         : std::nullopt;
+        if (!p || !shown(static_cast<int>(i))) {
+            data.curveGraph->setData(none, none);
+            data.curveGraph->removeFromLegend();
+            continue;
+        }
+        fit::Fit curve = data.fit ? *data.fit : fit::Fit{};
+        curve.model = &model();
+        curve.parameters = *p;
+        const bool withBand = selected && converged();
+        QVector<double> ct, cf, lower, upper;
+        for (const fit::BandSample& s :
+             withBand ? fit::band(curve, data.points, range.lower, range.upper, kCurveSamples, kind)
+                      : fit::band(curve, range.lower, range.upper, kCurveSamples)) {
+            if (std::isfinite(s.fitted) && std::isfinite(s.lower) && std::isfinite(s.upper)) {
+                ct << s.t;
+                cf << s.fitted;
+                lower << s.lower;
+                upper << s.upper;
+            }
+        }
+        data.curveGraph->setData(ct, cf);
+        data.curveGraph->setName(QStringLiteral("Curva de %1 (%2)")
+                                     .arg(data.name, QString::fromUtf8(model().name())));
+        if (data.fit) {
+            data.curveGraph->addToLegend();
+        } else {
+            data.curveGraph->removeFromLegend();
+        }
+        drawn += cf;
+        if (selected) {
+            bandLow_->setData(withBand ? ct : none, withBand ? lower : none);
+            bandHigh_->setData(withBand ? ct : none, withBand ? upper : none);
+            drawn += withBand ? lower + upper : none;
         }
     }
-    curveGraph_->setData(ct, cf);
-    const QVector<double> none;
-    bandLow_->setData(converged() ? ct : none, converged() ? lower : none);
-    bandHigh_->setData(converged() ? ct : none, converged() ? upper : none);
+    if (!converged() || !shown(selected_)) {
+        bandLow_->setData(none, none);
+        bandHigh_->setData(none, none);
+    }
     // The plot says which band it shows.
     bandHigh_->setName(kind == fit::BandKind::Prediction
                            ? QStringLiteral("Banda de predicción del 95 % (nueva medida)")
                            : QStringLiteral("Banda de confianza del 95 % (la curva)"));
-    grafica->legend->setVisible(converged());
+    if (converged() && shown(selected_)) {
+        bandHigh_->addToLegend();
+    } else {
+        bandHigh_->removeFromLegend();
+    }
+    grafica->legend->setVisible(converged() || sets_.size() > 1);
     zeroGraph_->setData({range.lower, range.upper}, {0.0, 0.0});
-    return converged() ? cf + lower + upper : cf;
+    return drawn;
+}
+
+bool AnalysisWindow::shown(int index) const {
+    const QListWidgetItem* item = conjuntos->item(index);
+    return item == nullptr || item->checkState() == Qt::Checked;
 }
 
 void AnalysisWindow::replot() {
@@ -550,15 +643,30 @@ void AnalysisWindow::replot() {
     QVector<double> t;
     QVector<double> y;
     QVector<double> residual;
-    for (const fit::Point& point : points_) {
-        t << point.t;
-        y << point.y;
-        residual << point.y - model().value(p, point.t);
+    for (std::size_t i = 0; i < sets_.size(); ++i) {
+        QVector<double> st, sy;
+        if (shown(static_cast<int>(i))) {
+            for (const fit::Point& point : sets_[i].points) {
+                st << point.t;
+                sy << point.y;
+            }
+        }
+        sets_[i].pointsGraph->setData(st, sy);
+        t += st;
+        y += sy;
+    }
+    // The residuals are the selected set's, of the curve drawn for it.
+    QVector<double> rt;
+    const bool ownCurve = selected_ == 0 || set().fit || set().start;
+    for (const fit::Point& point : set().points) {
+        if (ownCurve && shown(selected_)) {
+            rt << point.t;
+            residual << point.y - model().value(p, point.t);
+        }
     }
     const auto [tLow, tHigh] = std::minmax_element(t.begin(), t.end());
     const QCPRange tRange = t.isEmpty() ? QCPRange(-5, 15) : paddedRange(*tLow, *tHigh, 0.08);
-    pointsGraph_->setData(t, y);
-    residualGraph_->setData(t, residual);
+    residualGraph_->setData(rt, residual);
     {
         // Sampled once below: the range's own signal would sample it too.
         const QSignalBlocker quiet(grafica->xAxis);
@@ -578,15 +686,15 @@ void AnalysisWindow::replot() {
 
 void AnalysisWindow::aplicar_Click() {
     if (aplicar->isEnabled()) {
-        main_.applyParameters(fit_->parameters);
+        main_.applyParameters(set().fit->parameters);
     }
 }
 
 QString AnalysisWindow::resultsText() const {
-    if (!fit_) {
+    if (!set().fit) {
         return QString('\t') + qs(fit::resultColumns()).join('\t') + '\n';
     }
-    return qs(fit::resultsText(analysis(), points_));
+    return qs(fit::resultsText(analysis(), set().points));
 }
 
 void AnalysisWindow::copiar_Click() {
@@ -595,9 +703,9 @@ void AnalysisWindow::copiar_Click() {
 
 QByteArray AnalysisWindow::csvBytes(char separator, bool decimalComma) const {
     return QByteArray::fromStdString(fit::csvText(model(),
-                                                  fit_ ? std::optional(analysis()) : std::nullopt,
+                                                  set().fit ? std::optional(analysis()) : std::nullopt,
                                                   shownParameters(),
-                                                  main_.fixedParameters(), points_, separator,
+                                                  main_.fixedParameters(), set().points, separator,
                                                   decimalComma));
 }
 
@@ -659,11 +767,11 @@ void AnalysisWindow::exportar_Click() {
 namespace gompertz::ui {
 
 void AnalysisWindow::compararModelos_Click() {
-    if (refusedBeforeFitting()) {
+    if (refusedBeforeFitting() || !weighSet(set())) {
         return;
     }
     const fit::Comparison comparison = fit::compareModels(
-        solver_, points_, main_.fixedParameters(), main_.currentParameters());
+        solver_, set().points, main_.fixedParameters(), main_.currentParameters());
     comparacion->setRowCount(static_cast<int>(comparison.scores.size()));
     for (int r = 0; r < static_cast<int>(comparison.scores.size()); ++r) {
         const fit::ModelScore& score = comparison.scores[static_cast<std::size_t>(r)];
@@ -723,7 +831,7 @@ void AnalysisWindow::tiempo_Return() {
     if (!t) {
         return;
     }
-    const fit::ValueAt at = fit::valueAt(*fit_, points_, *t);
+    const fit::ValueAt at = fit::valueAt(*set().fit, set().points, *t);
     addPrediction({QStringLiteral("f(t) en t = %1").arg(number(*t, 6)), number(at.fitted, 6),
                    number(at.standardError, 6), number(at.confidenceLower, 6),
                    number(at.confidenceUpper, 6), number(at.predictionLower, 6),
@@ -736,7 +844,7 @@ void AnalysisWindow::valor_Return() {
         return;
     }
     const QString question = QStringLiteral("t en que f(t) = %1").arg(number(*y, 6));
-    const fit::TimeAt at = fit::timeAt(solver_, *fit_, points_, *y);
+    const fit::TimeAt at = fit::timeAt(solver_, *set().fit, set().points, *y);
     if (!at.t) {
         addPrediction({question, QStringLiteral("—"), QString(), QString(), QString(), QString(),
                        QString(), QStringLiteral("la curva nunca llega a ese valor")});

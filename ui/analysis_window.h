@@ -3,9 +3,12 @@
 #include "file_chooser.h"
 #include "fit/comparison.h"
 #include "fit/least_squares.h"
+#include "fit/replicates.h"
 #include "fit/report.h"
+#include "fit/set_comparison.h"
 #include "messages.h"
 
+#include <QColor>
 #include <QVector>
 #include <QWidget>
 
@@ -19,6 +22,8 @@ class QComboBox;
 class QCustomPlot;
 class QLabel;
 class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
 class QTabWidget;
 class QPushButton;
 class QTableWidget;
@@ -27,12 +32,29 @@ namespace gompertz::ui {
 
 class Form1;
 
+// A data set of the analysis: the main window's table first, then files.
+struct DataSet {
+    QString name;
+    QColor colour;
+    std::vector<fit::Point> values;  // as measured (replicates share a t)
+    std::vector<fit::MeanRow> means; // or the means of a summary file
+    std::vector<fit::Point> points;  // what is fitted and drawn: values or means, weighted
+    std::optional<fit::Fit> fit;
+    // The fit's profile intervals and warnings, when it reached its optimum.
+    std::vector<std::optional<fit::ProfileInterval>> intervals;
+    std::vector<std::string> warnings;
+    std::optional<fit::Parameters> start;
+    QCPGraph* pointsGraph = nullptr;
+    QCPGraph* curveGraph = nullptr;
+};
+
 // "Análisis del ajuste": the least-squares optimum of the main window's
-// captured points in one click, for the growth model chosen, with its
-// uncertainties, the quantities read off the curve, a plot with the
-// confidence band and the residuals, the comparison of every model, and
-// the means to apply, copy and export it. Touches the main window only
-// through "Aplicar a la ventana principal", for a Gompertz fit.
+// captured points, or of a data set read from a file, in one click, for the
+// growth model and weighting chosen, with its uncertainties, the quantities
+// read off the curve, a plot of every shown set with the confidence band and
+// the residuals, the comparison of every model and of two sets, and the
+// means to apply, copy and export it. Touches the main window only through
+// "Aplicar a la ventana principal", for a Gompertz fit of its table.
 class AnalysisWindow : public QWidget {
     Q_OBJECT
   public:
@@ -49,11 +71,33 @@ class AnalysisWindow : public QWidget {
     // row, 15 significant digits and the decimal comma.
     QString resultsText() const;
 
+    // Adds the set in the file at path; the reason when it could not.
+    std::optional<QString> addSet(const QString& path);
+
     enum class Export { Png, Pdf, CsvSemicolon, CsvComma };
     // Writes the file completely or not at all; the reason when it could not.
     std::optional<QString> exportTo(const QString& path, Export kind);
 
   private:
+    static constexpr int kMaxSets = 8;
+    // The table's curve keeps the main window's maroon.
+    static QColor kTableCurve() { return {128, 0, 0}; }
+    DataSet& set() { return sets_[static_cast<std::size_t>(selected_)]; }
+    const DataSet& set() const { return sets_[static_cast<std::size_t>(selected_)]; }
+    QWidget* createSets();
+    QWidget* createSetComparison();
+    void addGraphs(DataSet& data);
+    void anadirDatos_Click();
+    void quitarConjunto_Click();
+    void compararConjuntos_Click();
+    void setChosen();
+    void setEdited(QListWidgetItem* item);
+    fit::Weighting weighting() const;
+    // The set's points weighted as chosen; false, with a message, when the
+    // set cannot be so weighted.
+    bool weighSet(DataSet& data);
+    void clearAllResults();
+    void clearSetComparison();
     void createWidgets();
     void createPlot();
     QWidget* createComparison();
@@ -85,6 +129,8 @@ class AnalysisWindow : public QWidget {
     void showStart();
     void replot();
     QVector<double> sampleCurve(const QCPRange& range);
+    // Whether the set's box in the list is ticked.
+    bool shown(int index) const;
     void updateApply();
     fit::Parameters shownParameters() const;
     QByteArray csvBytes(char separator, bool decimalComma) const;
@@ -93,20 +139,23 @@ class AnalysisWindow : public QWidget {
     std::unique_ptr<MessageSink> messages_;
     std::unique_ptr<FileChooser> files_;
     fit::LeastSquares solver_;
-    std::vector<fit::Point> points_;
-    std::optional<fit::Fit> fit_;
-    // The fit's profile intervals and warnings, when it reached its optimum.
-    std::vector<std::optional<fit::ProfileInterval>> intervals_;
-    std::vector<std::string> warnings_;
-    std::optional<fit::Parameters> start_;
+    std::vector<DataSet> sets_;
+    int selected_ = 0;
+    std::optional<fit::SetComparison> setComparison_;
+    QString comparedNames_[2];
 
     QCustomPlot* grafica = nullptr;
-    QCPGraph* pointsGraph_ = nullptr;
-    QCPGraph* curveGraph_ = nullptr;
     QCPGraph* bandLow_ = nullptr;
     QCPGraph* bandHigh_ = nullptr;
     QCPGraph* residualGraph_ = nullptr;
     QCPGraph* zeroGraph_ = nullptr;
+    QListWidget* conjuntos = nullptr;
+    QPushButton* anadirDatos = nullptr;
+    QPushButton* quitarConjunto = nullptr;
+    QPushButton* compararConjuntos = nullptr;
+    QComboBox* ponderacion = nullptr;
+    QTableWidget* comparacionConjuntos = nullptr;
+    QLabel* conclusionConjuntos = nullptr;
     QComboBox* modelo = nullptr;
     QComboBox* banda = nullptr;
     QLineEdit* tiempo = nullptr;

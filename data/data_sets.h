@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace gompertz::data {
+
+// A data set added to the analysis from a file, beside the main window's
+// table: read by the rules of import, never written into the table.
+//
+// A file holds t and one or more value columns, each a replicate (a cell
+// left empty is a missing value), or t repeated once a value (long form);
+// or, under a header naming them, the columns t, media (or mean), DE (or
+// SD) and n: the mean of n values and their standard deviation.
+
+struct Measurement {
+    double t = 0.0;
+    double value = 0.0;
+};
+
+struct MeanRow {
+    double t = 0.0;
+    double mean = 0.0;
+    double deviation = 0.0;
+    double count = 1.0;
+};
+
+// One of the two is filled: the values, or the means.
+struct SetFile {
+    std::vector<Measurement> values;
+    std::vector<MeanRow> means;
+};
+
+inline constexpr std::size_t kMaxSetPoints = 10000;
+inline constexpr std::size_t kMaxSetColumns = 101; // t and up to 100 replicates
+inline constexpr std::size_t kMaxSetFileBytes = 16 * 1024 * 1024;
+
+// The set in a text (its bytes already decoded), or a message in Spanish
+// naming the line at fault.
+std::variant<SetFile, std::string> parseSet(std::string_view text);
+
+// The set in the file at path, or a message naming the file and the line:
+// "No se puede añadir datos.csv: en la línea 3, …".
+std::variant<SetFile, std::string> readSet(const std::string& path);
+
+} // namespace gompertz::data
