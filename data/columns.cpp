@@ -505,9 +505,6 @@ Outcome readText(std::string_view text, char separator, const Layout& layout) {
             if (std::isnan(values.front())) {
                 return refuse("falta t");
             }
-            if (values.size() < 2) {
-                return refuse("se esperan t y al menos un valor");
-            }
             if (values.size() > layout.widest) {
                 return refuse("hay más de " + std::to_string(layout.widest) + " columnas");
             }

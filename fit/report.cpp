@@ -3,6 +3,8 @@
 #include "model/number_text.h"
 #include "replicates.h"
 
+#include <algorithm>
+
 namespace gompertz::fit {
 namespace {
 
@@ -207,11 +209,22 @@ std::string csvText(const GrowthModel& model, const std::optional<Analysis>& ana
                     const Parameters& shown, const Fixed& fixed,
                     const std::vector<Point>& points, char separator, bool decimalComma) {
     const auto num = [decimalComma](double v) { return number(v, 15, decimalComma); };
-    std::vector<std::string> lines = {joined({"t", "y", "ajustado", "residuo"}, separator)};
+    // Weighted points say their weight.
+    const bool weighted =
+        std::any_of(points.begin(), points.end(), [](const Point& p) { return p.weight != 1.0; });
+    std::vector<std::string> header = {"t", "y", "ajustado", "residuo"};
+    if (weighted) {
+        header.emplace_back("peso");
+    }
+    std::vector<std::string> lines = {joined(header, separator)};
     for (const Point& point : points) {
         const double fitted = model.value(shown, point.t);
-        lines.push_back(joined({num(point.t), num(point.y), num(fitted), num(point.y - fitted)},
-                               separator));
+        std::vector<std::string> cells = {num(point.t), num(point.y), num(fitted),
+                                          num(point.y - fitted)};
+        if (weighted) {
+            cells.push_back(num(point.weight));
+        }
+        lines.push_back(joined(cells, separator));
     }
     lines.emplace_back();
     Analysis table = analysis ? *analysis : Analysis{};
@@ -232,6 +245,72 @@ std::string csvText(const GrowthModel& model, const std::optional<Analysis>& ana
         out += line + "\r\n";
     }
     return out;
+}
+
+} // namespace gompertz::fit
+
+namespace gompertz::fit {
+
+std::string setLine(const std::string& name, char separator) {
+    return "conjunto" + std::string(1, separator) + quotedIfHolding(name, separator) + "\r\n";
+}
+
+std::string pointsCsv(const std::vector<Point>& points, char separator, bool decimalComma) {
+    std::string out = joined({"t", "y"}, separator) + "\r\n";
+    for (const Point& point : points) {
+        out += joined({number(point.t, 15, decimalComma), number(point.y, 15, decimalComma)},
+                      separator) +
+               "\r\n";
+    }
+    return out;
+}
+
+std::string setComparisonCsv(const SetComparison& comparison, const GrowthModel& model,
+                             const std::string& first, const std::string& second, char separator,
+                             bool decimalComma) {
+    const auto num = [decimalComma](const std::optional<double>& v) {
+        return v ? number(*v, 15, decimalComma) : std::string();
+    };
+    const std::string sep(1, separator);
+    std::vector<std::string> lines = {
+        "comparación de conjuntos" + sep + quotedIfHolding(first, separator) + sep +
+            quotedIfHolding(second, separator),
+        "modelo" + sep + model.name(),
+        "diferencia" + sep + quotedIfHolding(second + " − " + first, separator),
+        "gl" + sep + std::to_string(comparison.dfSeparate),
+        joined(setComparisonColumns(), separator),
+    };
+    const auto test = [&](const std::optional<FTest>& t) {
+        return t ? std::vector<std::string>{num(t->f), num(t->p)}
+                 : std::vector<std::string>{"", ""};
+    };
+    std::vector<std::string> common = {"Una curva para ambos conjuntos", "", "", "", ""};
+    for (const std::string& cell : test(comparison.common)) {
+        common.push_back(cell);
+    }
+    lines.push_back(joined(common, separator));
+    for (const SetDifference& d : comparison.differences) {
+        std::vector<std::string> cells = {quotedIfHolding(d.label, separator),
+                                          num(d.difference), num(d.standardError), num(d.lower),
+                                          num(d.upper)};
+        for (const std::string& cell : test(d.test)) {
+            cells.push_back(cell);
+        }
+        lines.push_back(joined(cells, separator));
+    }
+    lines.push_back(quotedIfHolding(comparison.sentence, separator));
+    std::string out;
+    for (const std::string& line : lines) {
+        out += line + "\r\n";
+    }
+    return out;
+}
+
+const std::vector<std::string>& setComparisonColumns() {
+    static const std::vector<std::string> columns = {
+        "Magnitud", "Diferencia", "Error típico", "IC 95 % inferior", "IC 95 % superior", "F",
+        "p"};
+    return columns;
 }
 
 } // namespace gompertz::fit

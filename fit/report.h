@@ -1,6 +1,7 @@
 #pragma once
 
 #include "profile.h"
+#include "set_comparison.h"
 #include "statistics.h"
 
 #include <optional>
@@ -53,5 +54,19 @@ std::string resultsText(const Analysis& analysis, const std::vector<Point>& poin
 std::string csvText(const GrowthModel& model, const std::optional<Analysis>& analysis,
                     const Parameters& shown, const Fixed& fixed,
                     const std::vector<Point>& points, char separator, bool decimalComma);
+
+// Several sets in one file or on the clipboard: each set's block starts with
+// its name line, "conjunto;Control"; a set without a curve gives its points.
+std::string setLine(const std::string& name, char separator);
+std::string pointsCsv(const std::vector<Point>& points, char separator, bool decimalComma);
+
+// The comparison table's columns, the magnitude's name first.
+const std::vector<std::string>& setComparisonColumns();
+// The comparison of two sets as the window shows it, with 15 digits: the
+// sets, the model, one row of the common curve's test, then a row a
+// difference, then the sentence. Lines ended by CR LF.
+std::string setComparisonCsv(const SetComparison& comparison, const GrowthModel& model,
+                             const std::string& first, const std::string& second, char separator,
+                             bool decimalComma);
 
 } // namespace gompertz::fit

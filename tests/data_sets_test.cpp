@@ -245,3 +245,112 @@ TEST(SetComparison, TheSentenceNamesTheSetsAndWhatDiffers) {
     EXPECT_NE(refused.status, Status::Ok);
     EXPECT_NE(refused.failure.find("«Plano»"), std::string::npos) << refused.failure;
 }
+
+namespace {
+
+using gompertz::data::parseSet;
+using gompertz::data::readSet;
+using gompertz::data::SetFile;
+
+std::string refusal(const std::variant<SetFile, std::string>& read) {
+    return std::holds_alternative<std::string>(read) ? std::get<std::string>(read) : "";
+}
+
+std::vector<std::pair<double, double>> valuesOf(const std::variant<SetFile, std::string>& read) {
+    std::vector<std::pair<double, double>> out;
+    if (const auto* set = std::get_if<SetFile>(&read)) {
+        for (const auto& m : set->values) {
+            out.emplace_back(m.t, m.value);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+// Replicate columns (an empty cell is a missing value) and the long form
+// give each value its own point; the header is skipped.
+TEST(SetFile, ReplicateColumnsAndTheLongFormGiveEveryValue) {
+    using V = std::vector<std::pair<double, double>>;
+    EXPECT_EQ(valuesOf(parseSet("t;r1;r2;r3\n0;1;1,1;\n1;2;;2,2\n2;3;3,5;3,25\n")),
+              (V{{0, 1}, {0, 1.1}, {1, 2}, {1, 2.2}, {2, 3}, {2, 3.5}, {2, 3.25}}));
+    EXPECT_EQ(valuesOf(parseSet("t,y\n0,1.5\n0,1.25\n1,2\n")), (V{{0, 1.5}, {0, 1.25}, {1, 2}}));
+    EXPECT_EQ(valuesOf(parseSet("0\t1\t2\r\n1\t3\t4\r\n")), (V{{0, 1}, {0, 2}, {1, 3}, {1, 4}}));
+    // A time with every value missing adds nothing.
+    EXPECT_EQ(valuesOf(parseSet("t;a;b\n0;;\n1;2;3\n")), (V{{1, 2}, {1, 3}}));
+}
+
+TEST(SetFile, AHeaderOfTMeanDeAndNGivesTheMeans) {
+    for (const char* text : {"t;media;DE;n\n0;1;0,1;3\n2;5;0,5;4\n",
+                             "Tiempo;Media;SD;N\n0;1;0,1;3\n2;5;0,5;4\n",
+                             "time,mean,sd,n\n0,1,0.1,3\n2,5,0.5,4\n"}) {
+        const auto read = parseSet(text);
+        ASSERT_TRUE(std::holds_alternative<SetFile>(read)) << text << refusal(read);
+        const SetFile& set = std::get<SetFile>(read);
+        EXPECT_TRUE(set.values.empty());
+        ASSERT_EQ(set.means.size(), 2u);
+        EXPECT_EQ(set.means[1].t, 2);
+        EXPECT_EQ(set.means[1].mean, 5);
+        EXPECT_EQ(set.means[1].deviation, 0.5);
+        EXPECT_EQ(set.means[1].count, 4);
+    }
+    // Without that header, four columns are t and three replicates.
+    EXPECT_EQ(valuesOf(parseSet("t;a;b;c\n0;1;0,1;3\n")).size(), 3u);
+}
+
+// Each refusal names the line and what is wrong with it.
+TEST(SetFile, RefusalsNameTheLine) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"t;y\n1;2\n2;x\n", "en la línea 3, «x» no es un número"},
+        {"t;y\n;2\n", "en la línea 2, falta t"},
+        {"1;2.5\n2;3,5\n", "en la línea 2, «3,5» usa la coma decimal, pero «2.5»"},
+        {"t;y\n1\n", "no hay valores"},
+        {"t;y\n", "no hay filas de datos"},
+        {"t;y\n1;\n2;\n", "no hay valores"},
+        {"t;media;DE;n\n0;1;-1;3\n", "la DE es negativa"},
+        {"t;media;DE;n\n0;1;1;2,5\n", "n no es un número entero"},
+        {"t;media;DE;n\n0;1;1\n", "se esperan cuatro números"},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_NE(refusal(parseSet(text)).find(expected), std::string::npos)
+            << text << " -> " << refusal(parseSet(text));
+    }
+}
+
+// Up to 10 000 values a set; one more is refused.
+TEST(SetFile, TenThousandValuesAndNoMore) {
+    std::string text = "t;y\n";
+    for (int i = 0; i < 10000; ++i) {
+        text += std::to_string(i) + ";" + std::to_string(i % 7) + "\n";
+    }
+    EXPECT_EQ(valuesOf(parseSet(text)).size(), 10000u);
+    EXPECT_NE(refusal(parseSet(text + "10000;1\n")).find("más de 10 000"), std::string::npos);
+    std::string wide = "t;a;b\n";
+    for (int i = 0; i < 5001; ++i) {
+        wide += std::to_string(i) + ";1;2\n";
+    }
+    EXPECT_NE(refusal(parseSet(wide)).find("más de 10 000 valores"), std::string::npos);
+}
+
+// A file is read as import reads it (here UTF-16 with its mark), and a
+// refusal names it.
+TEST(SetFile, AFileIsDecodedAndARefusalNamesIt) {
+    const std::string folder = ::testing::TempDir();
+    const std::string good = folder + "/replicas.csv";
+    {
+        std::FILE* f = std::fopen(good.c_str(), "wb");
+        const char16_t text[] = u"t;a;b\n0;1;2\n";
+        std::fwrite("\xFF\xFE", 1, 2, f);
+        std::fwrite(text, 2, std::char_traits<char16_t>::length(text), f);
+        std::fclose(f);
+    }
+    EXPECT_EQ(valuesOf(readSet(good)).size(), 2u) << refusal(readSet(good));
+    const std::string bad = folder + "/malos.csv";
+    {
+        std::FILE* f = std::fopen(bad.c_str(), "wb");
+        std::fputs("t;y\n1;2\n2;dos\n", f);
+        std::fclose(f);
+    }
+    EXPECT_EQ(refusal(readSet(bad)), "No se puede añadir malos.csv: en la línea 3, «dos» no es un "
+                                     "número. No se ha añadido nada.");
+}

@@ -26,12 +26,6 @@
 namespace gompertz::ui {
 namespace {
 
-const QStringList kSetComparisonColumns = {
-    QStringLiteral("Magnitud"),         QStringLiteral("Diferencia"),
-    QStringLiteral("Error típico"),     QStringLiteral("IC 95 % inferior"),
-    QStringLiteral("IC 95 % superior"), QStringLiteral("F"),
-    QStringLiteral("p")};
-
 // Each set's own colour, and a marker of its own for prints in grey.
 const QColor kColours[] = {QColor(0, 0, 128),   QColor(0, 128, 0),   QColor(200, 100, 0),
                            QColor(128, 0, 128), QColor(0, 128, 128), QColor(90, 90, 90),
@@ -111,10 +105,13 @@ QWidget* AnalysisWindow::createSets() {
 QWidget* AnalysisWindow::createSetComparison() {
     auto* page = new QWidget(this);
     auto* layout = new QVBoxLayout(page);
-    comparacionConjuntos =
-        new QTableWidget(0, static_cast<int>(kSetComparisonColumns.size()), page);
+    QStringList columns;
+    for (const std::string& column : fit::setComparisonColumns()) {
+        columns << QString::fromStdString(column);
+    }
+    comparacionConjuntos = new QTableWidget(0, static_cast<int>(columns.size()), page);
     comparacionConjuntos->setObjectName(QStringLiteral("comparacionConjuntos"));
-    comparacionConjuntos->setHorizontalHeaderLabels(kSetComparisonColumns);
+    comparacionConjuntos->setHorizontalHeaderLabels(columns);
     comparacionConjuntos->verticalHeader()->hide();
     comparacionConjuntos->setEditTriggers(QAbstractItemView::NoEditTriggers);
     comparacionConjuntos->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -203,7 +200,7 @@ std::optional<QString> AnalysisWindow::addSet(const QString& path) {
         const QSignalBlocker quiet(conjuntos);
         conjuntos->addItem(item);
     }
-    conjuntos->setCurrentRow(conjuntos->count() - 1);
+    conjuntos->setCurrentRow(conjuntos->count() - 1, QItemSelectionModel::ClearAndSelect);
     return std::nullopt;
 }
 
@@ -241,7 +238,7 @@ void AnalysisWindow::quitarConjunto_Click() {
         delete conjuntos->takeItem(row);
     }
     clearSetComparison();
-    conjuntos->setCurrentRow(row - 1);
+    conjuntos->setCurrentRow(row - 1, QItemSelectionModel::ClearAndSelect);
     setChosen();
 }
 
@@ -284,6 +281,9 @@ void AnalysisWindow::clearSetComparison() {
     setComparison_.reset();
     comparacionConjuntos->setRowCount(0);
     conclusionConjuntos->clear();
+    if (copiar != nullptr) {
+        updateApply();
+    }
 }
 
 void AnalysisWindow::compararConjuntos_Click() {
@@ -343,6 +343,37 @@ void AnalysisWindow::compararConjuntos_Click() {
             .arg(second.name, first.name, QString::fromUtf8(model().name()))
             .arg(c.dfSeparate));
     pestanas->setCurrentIndex(3);
+    updateApply();
+}
+
+// Every set's block, then the comparison when there is one; the table's
+// alone is written as it always was.
+std::string AnalysisWindow::setsCsv(char separator, bool decimalComma) const {
+    std::string out;
+    for (std::size_t i = 0; i < sets_.size(); ++i) {
+        const DataSet& data = sets_[i];
+        out += fit::setLine(data.name.toStdString(), separator);
+        if (data.fit || data.start || i == 0) {
+            const fit::Parameters shown =
+                data.fit     ? data.fit->parameters
+                : data.start ? *data.start
+                             : model().fromGompertz(main_.currentParameters());
+            out += fit::csvText(model(),
+                                data.fit ? std::optional(fit::Analysis{*data.fit, data.intervals,
+                                                                       data.warnings})
+                                         : std::nullopt,
+                                shown, main_.fixedParameters(), data.points, separator,
+                                decimalComma);
+        } else {
+            out += fit::pointsCsv(data.points, separator, decimalComma);
+        }
+        out += "\r\n";
+    }
+    if (setComparison_) {
+        out += fit::setComparisonCsv(*setComparison_, model(), comparedNames_[0].toStdString(),
+                                     comparedNames_[1].toStdString(), separator, decimalComma);
+    }
+    return out;
 }
 
 } // namespace gompertz::ui

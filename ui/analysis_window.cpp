@@ -559,7 +559,9 @@ void AnalysisWindow::updateApply() {
     // The main window draws the Gompertz curve only.
     aplicar->setEnabled(converged() && set().fit->model == &fit::gompertzModel() && !outside &&
                         selected_ == 0);
-    copiar->setEnabled(set().fit.has_value()); // nothing to copy before a fit
+    // Nothing to copy before a fit or a comparison.
+    copiar->setEnabled(setComparison_ || std::any_of(sets_.begin(), sets_.end(),
+                                                     [](const DataSet& d) { return d.fit; }));
     aplicar->setToolTip(outside ? *outside : QString());
 }
 
@@ -582,7 +584,6 @@ QVector<double> AnalysisWindow::sampleCurve(const QCPRange& range) {
                          : std::nullopt;
         if (!p || !shown(static_cast<int>(i))) {
             data.curveGraph->setData(none, none);
-            data.curveGraph->removeFromLegend();
             continue;
         }
         fit::Fit curve = data.fit ? *data.fit : fit::Fit{};
@@ -603,11 +604,6 @@ QVector<double> AnalysisWindow::sampleCurve(const QCPRange& range) {
         data.curveGraph->setData(ct, cf);
         data.curveGraph->setName(QStringLiteral("Curva de %1 (%2)")
                                      .arg(data.name, QString::fromUtf8(model().name())));
-        if (data.fit) {
-            data.curveGraph->addToLegend();
-        } else {
-            data.curveGraph->removeFromLegend();
-        }
         drawn += cf;
         if (selected) {
             bandLow_->setData(withBand ? ct : none, withBand ? lower : none);
@@ -623,10 +619,18 @@ QVector<double> AnalysisWindow::sampleCurve(const QCPRange& range) {
     bandHigh_->setName(kind == fit::BandKind::Prediction
                            ? QStringLiteral("Banda de predicción del 95 % (nueva medida)")
                            : QStringLiteral("Banda de confianza del 95 % (la curva)"));
+    // The legend: each shown set, its fitted curve, then the band.
+    grafica->legend->clearItems();
+    for (std::size_t i = 0; i < sets_.size(); ++i) {
+        if (shown(static_cast<int>(i))) {
+            sets_[i].pointsGraph->addToLegend();
+            if (sets_[i].fit) {
+                sets_[i].curveGraph->addToLegend();
+            }
+        }
+    }
     if (converged() && shown(selected_)) {
         bandHigh_->addToLegend();
-    } else {
-        bandHigh_->removeFromLegend();
     }
     grafica->legend->setVisible(converged() || sets_.size() > 1);
     zeroGraph_->setData({range.lower, range.upper}, {0.0, 0.0});
@@ -691,6 +695,9 @@ void AnalysisWindow::aplicar_Click() {
 }
 
 QString AnalysisWindow::resultsText() const {
+    if (severalSets()) { // as the CSV file, with tabs and lines ended by LF
+        return qs(setsCsv('\t', true)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    }
     if (!set().fit) {
         return QString('\t') + qs(fit::resultColumns()).join('\t') + '\n';
     }
@@ -702,6 +709,9 @@ void AnalysisWindow::copiar_Click() {
 }
 
 QByteArray AnalysisWindow::csvBytes(char separator, bool decimalComma) const {
+    if (severalSets()) {
+        return QByteArray::fromStdString(setsCsv(separator, decimalComma));
+    }
     return QByteArray::fromStdString(fit::csvText(model(),
                                                   set().fit ? std::optional(analysis()) : std::nullopt,
                                                   shownParameters(),

@@ -134,6 +134,9 @@ class AnalysisWindow : public QWidget {
     void updateApply();
     fit::Parameters shownParameters() const;
     QByteArray csvBytes(char separator, bool decimalComma) const;
+    // More than the table's set, or a comparison of two: every set's block.
+    bool severalSets() const { return sets_.size() > 1 || setComparison_.has_value(); }
+    std::string setsCsv(char separator, bool decimalComma) const;
 
     Form1& main_;
     std::unique_ptr<MessageSink> messages_;
