@@ -74,6 +74,21 @@ class GrowthModel {
     // wherever the curve is, also where an inner exponential overflows.
     virtual double valueAndGradient(const Parameters& p, double t, Gradient& g) const = 0;
     virtual double value(const Parameters& p, double t) const = 0;
+    // The same at the t of n points at once, into values[i] (and
+    // gradients[i]): one point at a time unless the model works out its
+    // exponentials in blocks.
+    virtual void valuesAndGradients(const Parameters& p, const Point* points, std::size_t n,
+                                    double* values, Gradient* gradients) const {
+        for (std::size_t i = 0; i < n; ++i) {
+            values[i] = valueAndGradient(p, points[i].t, gradients[i]);
+        }
+    }
+    virtual void values(const Parameters& p, const Point* points, std::size_t n,
+                        double* values) const {
+        for (std::size_t i = 0; i < n; ++i) {
+            values[i] = value(p, points[i].t);
+        }
+    }
 
     // A start from the points in the fit's units (t in [-1, 1], the largest
     // |y| 1); fixed parameters keep their value in held. Copes with zero or

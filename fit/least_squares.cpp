@@ -160,6 +160,10 @@ bool joins(const Parameters& p, const Parameters& optimum, const Fixed& fixed, s
     return true;
 }
 
+// Beyond this many points the search for the optimum runs on a thinning.
+constexpr std::size_t kLongSeries = 1000;
+constexpr std::size_t kThinnedSeries = 250;
+
 enum class Outcome {
     Converged,
     Stalled,    // never left its start
@@ -174,6 +178,7 @@ struct Run {
     Parameters parameters{};
     double sse = kInf;
     int iterations = 0;
+    bool settled = false; // Gauss-Newton already took it to its fixed point
 };
 
 // An asymptote or a baseline past the data by far: no plateau in reach.
@@ -232,6 +237,7 @@ struct Workspace {
     bool gradientsValid = false;
     std::vector<double> residuals, jacobian, scratch;
     std::vector<double> rootWeights; // a residual counts as sqrt(w) times itself
+    std::vector<double> scratchValues;
 
     std::size_t count() const { return countOf(*model); }
 
@@ -263,9 +269,9 @@ struct Workspace {
     int evaluate(const double* x, double* f, double* J, int ldJ, int iflag) {
         const Parameters p = at(x);
         if (iflag == 1) {
+            model->valuesAndGradients(p, points->data(), points->size(), f, gradients.data());
             for (std::size_t i = 0; i < points->size(); ++i) {
-                const Point& point = (*points)[i];
-                f[i] = (model->valueAndGradient(p, point.t, gradients[i]) - point.y) * rootWeights[i];
+                f[i] = (f[i] - (*points)[i].y) * rootWeights[i];
             }
             gradientsAt = p;
             gradientsValid = true;
@@ -280,9 +286,9 @@ struct Workspace {
             return -1;
         }
         if (!gradientsValid || p != gradientsAt) {
-            for (std::size_t i = 0; i < points->size(); ++i) {
-                model->valueAndGradient(p, (*points)[i].t, gradients[i]);
-            }
+            scratchValues.resize(points->size());
+            model->valuesAndGradients(p, points->data(), points->size(), scratchValues.data(),
+                                      gradients.data());
             gradientsAt = p;
             gradientsValid = true;
         }
@@ -380,20 +386,25 @@ Run runFrom(detail::Workspace& w, const GrowthModel& model, const std::vector<Po
     return out;
 }
 
-// The free parameters' columns of the Jacobian at p, one row a point; the
-// caller frees it.
+// The free parameters' columns of the weighted Jacobian at p, one row a
+// point, and the weighted residuals y - f into r when asked; the caller
+// frees the matrix.
 gsl_matrix* jacobianAt(const GrowthModel& model, const std::vector<Point>& points,
-                       const Fixed& fixed, const Parameters& p) {
+                       const Fixed& fixed, const Parameters& p, gsl_vector* r = nullptr) {
     gsl_matrix* J =
         gsl_matrix_alloc(points.size(), static_cast<std::size_t>(freeCount(model, fixed)));
-    Gradient g{};
+    std::vector<double> values(points.size());
+    std::vector<Gradient> gradients(points.size());
+    model.valuesAndGradients(p, points.data(), points.size(), values.data(), gradients.data());
     for (std::size_t i = 0; i < points.size(); ++i) {
-        model.valueAndGradient(p, points[i].t, g);
         const double root = std::sqrt(points[i].weight);
         for (std::size_t j = 0, col = 0; j < countOf(model); ++j) {
             if (!fixed[j]) {
-                gsl_matrix_set(J, i, col++, g[j] * root);
+                gsl_matrix_set(J, i, col++, gradients[i][j] * root);
             }
+        }
+        if (r != nullptr) {
+            gsl_vector_set(r, i, (points[i].y - values[i]) * root);
         }
     }
     return J;
@@ -411,14 +422,14 @@ Parameters polished(const GrowthModel& model, const std::vector<Point>& points,
     if (k == 0) {
         return p;
     }
-    gsl_matrix* J = jacobianAt(model, points, fixed, p);
     gsl_vector* r = gsl_vector_alloc(n);
+    gsl_matrix* J = jacobianAt(model, points, fixed, p, r);
     gsl_vector* tau = gsl_vector_alloc(k);
     gsl_vector* step = gsl_vector_alloc(k);
     gsl_vector* left = gsl_vector_alloc(n);
+    double before = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
-        gsl_vector_set(r, i,
-                       (points[i].y - model.value(p, points[i].t)) * std::sqrt(points[i].weight));
+        before += gsl_vector_get(r, i) * gsl_vector_get(r, i);
     }
     Parameters out = p;
     if (gsl_linalg_QR_decomp(J, tau) == GSL_SUCCESS &&
@@ -433,7 +444,6 @@ Parameters polished(const GrowthModel& model, const std::vector<Point>& points,
         gsl_vector_free(v);
     }
     gsl_matrix_free(J);
-    const double before = sumOfSquares(model, points, p);
     return usable(model, out) && sumOfSquares(model, points, out) <= before * (1 + 1e-12) ? out
                                                                                           : p;
 }
@@ -458,6 +468,115 @@ Parameters polishedFully(const GrowthModel& model, const std::vector<Point>& poi
     return p;
 }
 
+// One pass over the points at p: the weighted sum of squares, and J^T W J
+// and J^T W r (r = y - f) over the free parameters, in their order.
+struct NormalEquations {
+    double sse = 0.0;
+    std::size_t k = 0;
+    std::array<std::array<double, kMaxParameters>, kMaxParameters> jtj{};
+    std::array<double, kMaxParameters> jtr{};
+};
+
+NormalEquations normalEquations(const GrowthModel& model, const std::vector<Point>& points,
+                                const Fixed& fixed, const Parameters& p) {
+    NormalEquations out;
+    std::array<std::size_t, kMaxParameters> free{};
+    for (std::size_t j = 0; j < countOf(model); ++j) {
+        if (!fixed[j]) {
+            free[out.k++] = j;
+        }
+    }
+    constexpr std::size_t kBlock = 256;
+    double values[kBlock];
+    Gradient gradients[kBlock];
+    for (std::size_t from = 0; from < points.size(); from += kBlock) {
+        const std::size_t count = std::min(kBlock, points.size() - from);
+        model.valuesAndGradients(p, points.data() + from, count, values, gradients);
+        for (std::size_t i = 0; i < count; ++i) {
+            const double w = points[from + i].weight;
+            const double r = points[from + i].y - values[i];
+            out.sse += w * r * r;
+            for (std::size_t a = 0; a < out.k; ++a) {
+                const double ga = w * gradients[i][free[a]];
+                out.jtr[a] += ga * r;
+                for (std::size_t b = 0; b <= a; ++b) {
+                    out.jtj[a][b] += ga * gradients[i][free[b]];
+                }
+            }
+        }
+    }
+    for (std::size_t a = 0; a < out.k; ++a) {
+        for (std::size_t b = a + 1; b < out.k; ++b) {
+            out.jtj[a][b] = out.jtj[b][a];
+        }
+    }
+    return out;
+}
+
+// Gauss-Newton on a long series, without its Jacobian in memory: steps
+// from the normal equations (Cholesky of J^T W J) while a step lowers the
+// sum of squares and moves a parameter by more than 1e-7 of itself; settled
+// once a step would move none that far (that last step is taken unchecked:
+// it changes the sum of squares by less than rounding). The fixed point is where J^T W r = 0,
+// as exact as its sums, however the steps were solved.
+struct Settled {
+    Parameters parameters{};
+    double sse = 0.0;
+    bool settled = false;
+    int steps = 0;
+};
+
+Settled settledByGaussNewton(const GrowthModel& model, const std::vector<Point>& points,
+                             const Fixed& fixed, Parameters p, int maxSteps) {
+    Settled out;
+    NormalEquations at = normalEquations(model, points, fixed, p);
+    for (out.steps = 0; out.steps < maxSteps; ++out.steps) {
+        const std::size_t k = at.k;
+        if (k == 0) {
+            out.settled = true;
+            break;
+        }
+        gsl_matrix* A = gsl_matrix_alloc(k, k);
+        gsl_vector* b = gsl_vector_alloc(k);
+        for (std::size_t i = 0; i < k; ++i) {
+            gsl_vector_set(b, i, at.jtr[i]);
+            for (std::size_t j = 0; j < k; ++j) {
+                gsl_matrix_set(A, i, j, at.jtj[i][j]);
+            }
+        }
+        const bool solved =
+            gsl_linalg_cholesky_decomp1(A) == GSL_SUCCESS && gsl_linalg_cholesky_svx(A, b) == GSL_SUCCESS;
+        Parameters next = p;
+        bool moved = false;
+        for (std::size_t j = 0, col = 0; solved && j < countOf(model); ++j) {
+            if (!fixed[j]) {
+                const double step = gsl_vector_get(b, col++);
+                next[j] += step;
+                moved = moved || std::fabs(step) > 1e-7 * std::fabs(p[j]);
+            }
+        }
+        gsl_vector_free(b);
+        gsl_matrix_free(A);
+        if (!solved || !usable(model, next)) {
+            break;
+        }
+        if (!moved) { // a step below what the digits show: there
+            p = next;
+            out.settled = true;
+            break;
+        }
+        const NormalEquations then = normalEquations(model, points, fixed, next);
+        if (!(then.sse <= at.sse * (1 + 1e-12))) {
+            break; // no longer a descent: left to Levenberg-Marquardt
+        }
+        p = next;
+        at = then;
+    }
+    out.parameters = p;
+    out.sse = at.sse;
+    return out;
+}
+
 // The determinant of J^T J with its columns scaled to unit length: 1 for
 // independent directions, near 0 when the data cannot tell them apart.
 double scaledGramDeterminant(const gsl_matrix* J) {
@@ -469,7 +588,8 @@ double scaledGramDeterminant(const gsl_matrix* J) {
         for (std::size_t b = 0; b < p; ++b) {
             double sum = 0.0;
             for (std::size_t i = 0; i < J->size1; ++i) {
-                sum += gsl_matrix_get(J, i, a) * gsl_matrix_get(J, i, b);
+                const double* row = J->data + i * J->tda;
+                sum += row[a] * row[b];
             }
             gsl_matrix_set(gram, a, b, sum);
         }
@@ -523,6 +643,47 @@ void addCovariance(Fit& fit, const std::vector<Point>& unitPoints, const Paramet
     }
     gsl_matrix_free(J);
     gsl_matrix_free(covar);
+}
+
+// The same from the normal equations, for a long series: s^2 (J^T W J)^-1
+// by Cholesky, the Jacobian never held in memory.
+void addCovarianceOfLongSeries(Fit& fit, const std::vector<Point>& unitPoints,
+                               const Parameters& unit) {
+    const GrowthModel& model = *fit.model;
+    const NormalEquations at = normalEquations(model, unitPoints, fit.fixed, unit);
+    const std::size_t k = at.k;
+    const double s2 = at.sse / fit.degreesOfFreedom;
+    gsl_matrix* A = gsl_matrix_alloc(k, k);
+    double determinant = 1.0; // of J^T W J with unit diagonal
+    for (std::size_t a = 0; a < k; ++a) {
+        for (std::size_t b = 0; b < k; ++b) {
+            gsl_matrix_set(A, a, b, at.jtj[a][b]);
+        }
+    }
+    bool computed = gsl_linalg_cholesky_decomp1(A) == GSL_SUCCESS;
+    for (std::size_t a = 0; a < k && computed; ++a) {
+        const double pivot = gsl_matrix_get(A, a, a);
+        determinant *= pivot * pivot / at.jtj[a][a];
+    }
+    computed = computed && gsl_linalg_cholesky_invert(A) == GSL_SUCCESS;
+    Matrix C{};
+    for (std::size_t a = 0, ka = 0; a < countOf(model) && computed; ++a) {
+        if (fit.fixed[a]) {
+            continue;
+        }
+        for (std::size_t b = 0, kb = 0; b < countOf(model); ++b) {
+            if (!fit.fixed[b]) {
+                C[a][b] = s2 * gsl_matrix_get(A, ka, kb++);
+                computed = computed && std::isfinite(C[a][b]);
+            }
+        }
+        ++ka;
+    }
+    gsl_matrix_free(A);
+    fit.illDetermined = !computed || determinant < 1e-12;
+    if (computed) {
+        fit.covariance = C;
+    }
 }
 
 // A square (SSE, variance) scaled back below the smallest normal double,
@@ -579,10 +740,16 @@ Fit outOfRange(Fit fit) {
 
 double sumOfSquares(const GrowthModel& model, const std::vector<Point>& points,
                     const Parameters& p) {
+    constexpr std::size_t kBlock = 256;
+    double values[kBlock];
     double sum = 0.0;
-    for (const Point& point : points) {
-        const double r = model.value(p, point.t) - point.y;
-        sum += point.weight * r * r;
+    for (std::size_t from = 0; from < points.size(); from += kBlock) {
+        const std::size_t count = std::min(kBlock, points.size() - from);
+        model.values(p, points.data() + from, count, values);
+        for (std::size_t i = 0; i < count; ++i) {
+            const double r = values[i] - points[from + i].y;
+            sum += points[from + i].weight * r * r;
+        }
     }
     return sum;
 }
@@ -680,9 +847,11 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
         fit.sse = kNaN;
         return fit;
     }
-    const Parameters unit = converged != nullptr
-                                ? polishedFully(model, unitPoints, fit.fixed, kept->parameters)
-                                : kept->parameters;
+    const Parameters unit =
+        converged == nullptr || kept->settled ? kept->parameters
+        : unitPoints.size() > kLongSeries
+            ? settledByGaussNewton(model, unitPoints, fit.fixed, kept->parameters, 4).parameters
+            : polishedFully(model, unitPoints, fit.fixed, kept->parameters);
     fit.parameters = scale.fromUnit(model, unit);
     fit.sse = sumOfSquares(model, points, fit.parameters);
     fit.iterations = kept->iterations;
@@ -705,7 +874,10 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
         fit.status = Status::NotConverged;
     } else {
         fit.status = Status::Ok;
-        if (fit.freeParameters > 0) {
+        if (fit.freeParameters > 0 && unitPoints.size() > kLongSeries) {
+            addCovarianceOfLongSeries(fit, unitPoints, unit);
+            inRange = finishCovariance(fit, scale) && inRange;
+        } else if (fit.freeParameters > 0) {
             addCovariance(fit, unitPoints, unit);
             inRange = finishCovariance(fit, scale) && inRange;
         } else {
@@ -713,6 +885,24 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
         }
     }
     return inRange && representable(fit, points) ? fit : outOfRange(fit);
+}
+
+// Every k-th point in the order of t, the first and the last among them:
+// `count` points spread as the series is.
+std::vector<Point> thinned(const std::vector<Point>& points, std::size_t count) {
+    const auto earlier = [](const Point& l, const Point& r) { return l.t < r.t; };
+    std::vector<Point> ordered;
+    if (!std::is_sorted(points.begin(), points.end(), earlier)) { // a series usually is
+        ordered = points;
+        std::stable_sort(ordered.begin(), ordered.end(), earlier);
+    }
+    const std::vector<Point>& series = ordered.empty() ? points : ordered;
+    std::vector<Point> out;
+    out.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        out.push_back(series[i * (series.size() - 1) / (count - 1)]);
+    }
+    return out;
 }
 
 // The runs behind the optimum: from the model's automatic start, then
@@ -931,6 +1121,29 @@ LeastSquares::HeldFit LeastSquares::fitHolding(const GrowthModel& model,
 
 Fit LeastSquares::bestFit(const GrowthModel& model, const std::vector<Point>& points,
                           const Fixed& fixed, const Parameters& current, Starts starts) {
+    // A long series: the search runs on an even thinning of it, whose
+    // optimum lies close to the whole series' one, and a single run on every
+    // point finishes from there. Whatever that run does not settle gets the
+    // full search.
+    if (points.size() > kLongSeries) {
+        const Fit rough = bestFit(model, thinned(points, kThinnedSeries), fixed, current, starts);
+        if (rough.status == Status::Ok) {
+            Fit fit = solved(model, points, fixed, rough.parameters,
+                             [&](const auto& unitPoints, const Parameters& unitStart) {
+                                 const Settled s = settledByGaussNewton(model, unitPoints, fixed,
+                                                                        unitStart, 12);
+                                 if (s.settled) {
+                                     return std::vector<Run>{
+                                         {Outcome::Converged, s.parameters, s.sse, s.steps, true}};
+                                 }
+                                 return std::vector<Run>{runFrom(*workspace_, model, unitPoints,
+                                                                 fixed, s.parameters, nullptr)};
+                             });
+            if (fit.status == Status::Ok) {
+                return fit;
+            }
+        }
+    }
     return solved(model, points, fixed, current,
                   [&](const auto& unitPoints, const Parameters& held) {
                       return runsFrom(*workspace_, model, unitPoints, fixed, held, starts);

@@ -200,10 +200,15 @@ bool representable(const Fit& fit, const std::vector<Point>& points) {
     if (const auto r2 = rSquared(fit, points); r2 && !finite(*r2)) {
         return false;
     }
-    for (const Point& point : points) {
-        const double fitted = fit.model->value(fit.parameters, point.t);
-        if (!finite(fitted) || !finite(point.y - fitted)) {
-            return false;
+    constexpr std::size_t kBlock = 256;
+    double fitted[kBlock];
+    for (std::size_t from = 0; from < points.size(); from += kBlock) {
+        const std::size_t count = std::min(kBlock, points.size() - from);
+        fit.model->values(fit.parameters, points.data() + from, count, fitted);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!finite(fitted[i]) || !finite(points[from + i].y - fitted[i])) {
+                return false;
+            }
         }
     }
     const auto rows = quantities(fit);
@@ -238,8 +243,21 @@ bool representable(const Fit& fit, const std::vector<Point>& points) {
         const BandSample s = bandWith(fit, t, q);
         return finite(s.fitted) && finite(s.lower) && finite(s.upper);
     };
-    return std::all_of(points.begin(), points.end(),
-                       [&](const Point& point) { return bandFinite(point.t); }) &&
+    // At every point of a short series; across a long one, as densely as
+    // the plot samples it.
+    constexpr int kSamples = 256;
+    const bool everyPoint = points.size() <= static_cast<std::size_t>(kSamples);
+    const auto sampled = [&] {
+        for (int i = 0; i < kSamples; ++i) {
+            if (!bandFinite(lo->t + (hi->t - lo->t) * i / (kSamples - 1))) {
+                return false;
+            }
+        }
+        return true;
+    };
+    return (everyPoint ? std::all_of(points.begin(), points.end(),
+                                     [&](const Point& point) { return bandFinite(point.t); })
+                       : sampled()) &&
            bandFinite(std::max(lo->t - reach, -std::numeric_limits<double>::max())) &&
            bandFinite(std::min(hi->t + reach, std::numeric_limits<double>::max()));
 }

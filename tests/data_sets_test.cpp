@@ -354,3 +354,41 @@ TEST(SetFile, AFileIsDecodedAndARefusalNamesIt) {
     EXPECT_EQ(refusal(readSet(bad)), "No se puede añadir malos.csv: en la línea 3, «dos» no es un "
                                      "número. No se ha añadido nada.");
 }
+
+// A long series is searched on a thinning and finished on every point: the
+// optimum, errors and statuses are those of Levenberg-Marquardt run on
+// every point from near the optimum.
+TEST(LongSeries, TheThinnedSearchEndsAtTheOptimumOfEveryPoint) {
+    std::vector<Point> series;
+    for (int i = 0; i < 10000; ++i) {
+        const double t = -3.0 + 11.0 * i / 9999;
+        series.push_back({t, 2.0 * std::exp(-std::exp(-t)) + 0.03 * std::sin(12.9898 * i)});
+    }
+    LeastSquares solver;
+    for (const Weighting weighting : {Weighting::None, Weighting::RelativeValue}) {
+        const auto points = weighted(series, weighting);
+        const Fit fit = solver.bestFit(gompertzModel(), points, kAllFree, {5, 1, 0, 0});
+        ASSERT_EQ(fit.status, Status::Ok);
+        Parameters near = fit.parameters;
+        near[0] *= 1.01;
+        near[1] *= 0.99;
+        const Fit reference = solver.fitFrom(gompertzModel(), points, kAllFree, near);
+        ASSERT_EQ(reference.status, Status::Ok);
+        const auto rows = estimates(fit);
+        const auto referenceRows = estimates(reference);
+        for (std::size_t j = 0; j < 3; ++j) {
+            EXPECT_NEAR(fit.parameters[j], reference.parameters[j],
+                        1e-7 * std::fabs(reference.parameters[j]) + 1e-9);
+            expectDigits(*referenceRows[j].estimate.standardError,
+                         *rows[j].estimate.standardError, 1e-6, "standard error");
+        }
+        EXPECT_NEAR(fit.sse, reference.sse, 1e-12 * reference.sse);
+    }
+    // Growth without a plateau is refused as it is on a short series.
+    std::vector<Point> rising;
+    for (int i = 0; i < 5000; ++i) {
+        rising.push_back({i / 1000.0, std::exp(i / 1000.0) + 0.01 * std::sin(12.9898 * i)});
+    }
+    EXPECT_EQ(solver.bestFit(gompertzModel(), rising, kAllFree, {5, 1, 0, 0}).status,
+              Status::NoPlateau);
+}

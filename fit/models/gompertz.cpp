@@ -1,7 +1,9 @@
 // f(t) = a exp(-exp(-c (t - t0))): the inflection at t0, where f = a / e.
+#include "fit/block_exp.h"
 #include "fit/curve_starts.h"
 #include "fit/growth_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -9,6 +11,7 @@ namespace gompertz::fit {
 namespace {
 
 constexpr double kE = std::numbers::e;
+constexpr std::size_t kBlock = 256;
 
 class Gompertz final : public GrowthModel {
   public:
@@ -28,6 +31,50 @@ class Gompertz final : public GrowthModel {
     }
     double value(const Parameters& p, double t) const override {
         return p[0] * std::exp(-std::exp(-p[1] * (t - p[2])));
+    }
+
+    // As above, with the exponentials of a block worked out together.
+    void valuesAndGradients(const Parameters& p, const Point* points, std::size_t n,
+                            double* values, Gradient* gradients) const override {
+        double inner[kBlock];
+        double outer[kBlock];
+        for (std::size_t from = 0; from < n; from += kBlock) {
+            const std::size_t count = std::min(kBlock, n - from);
+            for (std::size_t i = 0; i < count; ++i) {
+                inner[i] = -p[1] * (points[from + i].t - p[2]);
+            }
+            expInPlace(inner, count);
+            for (std::size_t i = 0; i < count; ++i) {
+                outer[i] = -inner[i];
+            }
+            expInPlace(outer, count);
+            for (std::size_t i = 0; i < count; ++i) {
+                const double t = points[from + i].t;
+                const double e1 = outer[i];
+                const double e1inner = std::isfinite(inner[i]) ? e1 * inner[i] : 0.0;
+                gradients[from + i] = {e1, p[0] * (t - p[2]) * e1inner, -p[0] * p[1] * e1inner,
+                                       0.0};
+                values[from + i] = p[0] * e1;
+            }
+        }
+    }
+    void values(const Parameters& p, const Point* points, std::size_t n,
+                double* values) const override {
+        double e[kBlock];
+        for (std::size_t from = 0; from < n; from += kBlock) {
+            const std::size_t count = std::min(kBlock, n - from);
+            for (std::size_t i = 0; i < count; ++i) {
+                e[i] = -p[1] * (points[from + i].t - p[2]);
+            }
+            expInPlace(e, count);
+            for (std::size_t i = 0; i < count; ++i) {
+                e[i] = -e[i];
+            }
+            expInPlace(e, count);
+            for (std::size_t i = 0; i < count; ++i) {
+                values[from + i] = p[0] * e[i];
+            }
+        }
     }
 
     // For a beyond the data, ln(-ln(y / a)) is a straight line in t.
