@@ -1,7 +1,8 @@
 """SciPy's curve_fit on the benchmark's data sets, timed as fit_bench times
 a click: the microseconds of the Gompertz fit alone, and of the four models'
 fits one after the other ("Comparar modelos"), best of five repeats. Each fit
-starts from R's optimum to three digits, which only helps curve_fit."""
+starts from R's optimum to three digits, which only helps curve_fit; the
+long series also from curve_fit's own start."""
 import timeit
 
 import numpy as np
@@ -56,9 +57,11 @@ def best(run):
     return best_of(run, 200)
 
 
-# One fit of 10 000 points, from the optimum to two digits.
-long_fit = best_of(lambda: curve_fit(gompertz, long_t, long_y, p0=[2.0, 1.0, 0.0]), 20)
-print(f"long {long_fit:.1f} {long_fit:.1f}")
+# One fit of 10 000 points: from curve_fit's own start (all ones), as our
+# click starts from nothing it is told, and from the true values.
+own_start = best_of(lambda: curve_fit(gompertz, long_t, long_y), 10)
+true_start = best_of(lambda: curve_fit(gompertz, long_t, long_y, p0=[2.0, 1.0, 0.0]), 10)
+print(f"long {own_start:.1f} {true_start:.1f}")
 
 for name, (t, y, starts) in sets.items():
     one = best(lambda: curve_fit(gompertz, t, y, p0=starts[0]))

@@ -179,6 +179,9 @@ struct Run {
     double sse = kInf;
     int iterations = 0;
     bool settled = false; // Gauss-Newton already took it to its fixed point
+    // For a settled run, J^T W J over the free parameters at its last step:
+    // the covariance needs no other pass over a long series.
+    std::array<std::array<double, kMaxParameters>, kMaxParameters> jtj{};
 };
 
 // An asymptote or a baseline past the data by far: no plateau in reach.
@@ -524,6 +527,7 @@ struct Settled {
     double sse = 0.0;
     bool settled = false;
     int steps = 0;
+    NormalEquations last; // at the last step's start
 };
 
 Settled settledByGaussNewton(const GrowthModel& model, const std::vector<Point>& points,
@@ -574,6 +578,7 @@ Settled settledByGaussNewton(const GrowthModel& model, const std::vector<Point>&
     }
     out.parameters = p;
     out.sse = at.sse;
+    out.last = at;
     return out;
 }
 
@@ -647,10 +652,8 @@ void addCovariance(Fit& fit, const std::vector<Point>& unitPoints, const Paramet
 
 // The same from the normal equations, for a long series: s^2 (J^T W J)^-1
 // by Cholesky, the Jacobian never held in memory.
-void addCovarianceOfLongSeries(Fit& fit, const std::vector<Point>& unitPoints,
-                               const Parameters& unit) {
+void addCovarianceOfLongSeries(Fit& fit, const NormalEquations& at) {
     const GrowthModel& model = *fit.model;
-    const NormalEquations at = normalEquations(model, unitPoints, fit.fixed, unit);
     const std::size_t k = at.k;
     const double s2 = at.sse / fit.degreesOfFreedom;
     gsl_matrix* A = gsl_matrix_alloc(k, k);
@@ -754,18 +757,20 @@ double sumOfSquares(const GrowthModel& model, const std::vector<Point>& points,
     return sum;
 }
 
-double totalSumOfSquares(const std::vector<Point>& points) {
-    double mean = 0.0;
+double totalSumOfSquares(const std::vector<Point>& points, double unit) {
     double weights = 0.0;
     for (const Point& point : points) {
         weights += point.weight;
     }
+    const double share = 1.0 / weights;
+    double mean = 0.0;
     for (const Point& point : points) {
-        mean += point.y * (point.weight / weights);
+        mean += point.y / unit * (point.weight * share);
     }
     double total = 0.0;
     for (const Point& point : points) {
-        total += point.weight * (point.y - mean) * (point.y - mean);
+        const double d = point.y / unit - mean;
+        total += point.weight * d * d;
     }
     return total;
 }
@@ -856,7 +861,7 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
     fit.sse = sumOfSquares(model, points, fit.parameters);
     fit.iterations = kept->iterations;
     // In the fit's units, where the sum about the mean cannot overflow.
-    const double unitSse = sumOfSquares(model, unitPoints, unit);
+    const double unitSse = kept->settled ? kept->sse : sumOfSquares(model, unitPoints, unit);
     bool inRange = !lost(unitSse, unitSse * scale.height * scale.height * scale.weightScale);
     if (!fit.fixed[0] &&
         (runaway(model, kept->parameters) || (converged == nullptr && ranAway))) {
@@ -875,7 +880,15 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
     } else {
         fit.status = Status::Ok;
         if (fit.freeParameters > 0 && unitPoints.size() > kLongSeries) {
-            addCovarianceOfLongSeries(fit, unitPoints, unit);
+            NormalEquations at;
+            if (kept->settled) { // a step short of 1e-7 from where it was worked out
+                at.sse = kept->sse;
+                at.k = static_cast<std::size_t>(fit.freeParameters);
+                at.jtj = kept->jtj;
+            } else {
+                at = normalEquations(model, unitPoints, fit.fixed, unit);
+            }
+            addCovarianceOfLongSeries(fit, at);
             inRange = finishCovariance(fit, scale) && inRange;
         } else if (fit.freeParameters > 0) {
             addCovariance(fit, unitPoints, unit);
@@ -1133,8 +1146,9 @@ Fit LeastSquares::bestFit(const GrowthModel& model, const std::vector<Point>& po
                                  const Settled s = settledByGaussNewton(model, unitPoints, fixed,
                                                                         unitStart, 12);
                                  if (s.settled) {
-                                     return std::vector<Run>{
-                                         {Outcome::Converged, s.parameters, s.sse, s.steps, true}};
+                                     return std::vector<Run>{{Outcome::Converged, s.parameters,
+                                                              s.sse, s.steps, true,
+                                                              s.last.jtj}};
                                  }
                                  return std::vector<Run>{runFrom(*workspace_, model, unitPoints,
                                                                  fixed, s.parameters, nullptr)};

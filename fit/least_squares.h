@@ -71,8 +71,8 @@ inline constexpr double kRunawayAsymptote = 1e3;
 double sumOfSquares(const GrowthModel& model, const std::vector<Point>& points,
                     const Parameters& p);
 // The weighted sum of squares about the weighted mean of the values: the
-// flat line's SSE.
-double totalSumOfSquares(const std::vector<Point>& points);
+// flat line's SSE; of the values divided by `unit`, where they are large.
+double totalSumOfSquares(const std::vector<Point>& points, double unit = 1.0);
 
 // The model's own start, worked out in units where t spans [-1, 1] and the
 // largest |y| is 1: the same start, scaled alike, whatever the units of t

@@ -148,12 +148,7 @@ std::optional<double> rSquared(const Fit& fit, const std::vector<Point>& points)
     if (!(top > 0.0)) {
         return std::nullopt;
     }
-    std::vector<Point> unit;
-    unit.reserve(points.size());
-    for (const Point& point : points) {
-        unit.push_back({point.t, point.y / top, point.weight});
-    }
-    const double total = totalSumOfSquares(unit);
+    const double total = totalSumOfSquares(points, top);
     if (!(total > 0.0)) {
         return std::nullopt;
     }
