@@ -20,7 +20,7 @@ cmake --build build-tests
 # The fuzz targets, built by clang with libFuzzer.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DGOMPERTZ_FUZZ=ON >/dev/null
-cmake --build build-fuzz --target number_text_fuzz data_file_fuzz columns_fuzz
+cmake --build build-fuzz --target number_text_fuzz data_file_fuzz columns_fuzz set_file_fuzz
 
 status=0
 ctest --test-dir build-tests --output-on-failure "$@" || status=1

@@ -1,7 +1,9 @@
 // "Recuperar" on files that are not what they seem: a link to an endless
 // device, a huge sparse file, and a valid header followed by a megabyte of
-// short lines. Each must be refused or read in bounded time and memory.
+// short lines. Each must be refused or read in bounded time and memory. And
+// a data set of 10 000 rows read into the analysis.
 #include "data/data_file.h"
+#include "data/data_sets.h"
 
 #include <benchmark/benchmark.h>
 
@@ -69,5 +71,24 @@ void BM_Recuperar_HeaderThenAMegabyteOfLines(benchmark::State& state) {
 BENCHMARK(BM_Recuperar_DevZeroLink);
 BENCHMARK(BM_Recuperar_HugeSparseFile);
 BENCHMARK(BM_Recuperar_HeaderThenAMegabyteOfLines);
+
+// "Añadir datos…" on a plate reader's long series: 10 000 rows of t and a
+// value, read from the file and parsed.
+void BM_LeerConjunto10000(benchmark::State& state) {
+    const std::string path = scratchFile("conjunto.csv");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "t;absorbancia\r\n";
+        for (int i = 0; i < 10000; ++i) {
+            out << i * 0.25 << ";" << 0.05 + 1.9 * i / 10000 << "\r\n";
+        }
+    }
+    for (auto _ : state) {
+        auto read = readSet(path);
+        benchmark::DoNotOptimize(read);
+    }
+    ::unlink(path.c_str());
+}
+BENCHMARK(BM_LeerConjunto10000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

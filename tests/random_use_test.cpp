@@ -5,7 +5,11 @@
 
 #include "model/number_text.h"
 
+#include "ui/analysis_window.h"
+
 #include <QAction>
+#include <QComboBox>
+#include <QListWidget>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -49,6 +53,16 @@ const PickedFile kFiles[] = {
     {"columnas.csv", "t;y\n1;2\n3;4,5\n", false, {{"1", "2"}, {"3", "4,5"}}, true},
     {"ingles.csv", "t,y\n1,2.5\n2,3.5\n", false, {{"1", "2,5"}, {"2", "3,5"}}, true},
     {"mezcla.csv", "1;2.5\n2;3,5\n", false, {}, false},
+};
+
+// Data sets added to the analysis: replicates, means, a long form, and one
+// to refuse.
+const PickedFile kSets[] = {
+    {"replicas.csv", "t;a;b\n0;0,1;0,12\n1;0,5;0,55\n2;1,4;1,3\n3;1,9;2\n4;2;2,1\n", false, {}, true},
+    {"medias.csv", "t;media;DE;n\n0;0,1;0,01;3\n1;0,5;0,05;3\n2;1,4;0,1;3\n3;1,9;0,1;3\n4;2;0,1;3\n",
+     false, {}, true},
+    {"largo.csv", "t,y\n0,0.1\n0,0.2\n1,0.6\n2,1.2\n3,1.8\n4,2.1\n5,2.1\n", false, {}, true},
+    {"roto.csv", "t;y\n1;2\n2;x\n", false, {}, false},
 };
 
 struct Editor {
@@ -164,6 +178,9 @@ class Monkey {
         }
         if (chance(0.04)) {
             return pickFile();
+        }
+        if (chance(0.05)) {
+            return useSets();
         }
         switch (pick(graph ? 5 : 4)) {
         case 0:
@@ -302,6 +319,80 @@ class Monkey {
         QTest::mouseClick(bar, Qt::LeftButton, {}, at);
     }
 
+    // The analysis window's data sets: added, chosen, weighted, fitted,
+    // compared, shown or hidden and removed, never touching the table.
+    void useSets() {
+        if (analysis_ == nullptr) {
+            form_.findChild<QAction*>("actionAnalisis")->trigger();
+            analysis_ = form_.analysisWindow();
+            analysis_->setFileChooser(std::unique_ptr<FixedChooser>(setChooser_));
+        }
+        auto* list = analysis_->findChild<QListWidget*>("conjuntos");
+        const auto click = [&](const char* name) {
+            history_ << QStringLiteral("analysis: %1").arg(QLatin1String(name));
+            QTest::mouseClick(analysis_->findChild<QPushButton*>(name), Qt::LeftButton);
+        };
+        switch (pick(7)) {
+        case 0: {
+            const PickedFile& file = kSets[pick(std::size(kSets))];
+            setChooser_->path = files_.filePath(QString::fromLatin1(file.name));
+            QFile out(setChooser_->path);
+            out.open(QIODevice::WriteOnly);
+            out.write(file.bytes);
+            out.close();
+            history_ << QStringLiteral("analysis: add %1").arg(QLatin1String(file.name));
+            QTest::mouseClick(analysis_->findChild<QPushButton*>("anadirDatos"), Qt::LeftButton);
+            sets_ += file.sound && sets_ < 8 ? 1 : 0;
+            return;
+        }
+        case 1: {
+            const int row = pick(list->count());
+            const bool add = chance(0.4);
+            history_ << QStringLiteral("analysis: choose set %1%2").arg(row).arg(add ? " with Ctrl" : "");
+            QTest::mouseClick(list->viewport(), Qt::LeftButton,
+                              add ? Qt::ControlModifier : Qt::NoModifier,
+                              list->visualItemRect(list->item(row)).center());
+            return;
+        }
+        case 2: {
+            const int weighting = pick(3);
+            history_ << QStringLiteral("analysis: weighting %1").arg(weighting);
+            analysis_->findChild<QComboBox*>("ponderacion")->setCurrentIndex(weighting);
+            return;
+        }
+        case 3:
+            return click("ajusteOptimo");
+        case 4:
+            return click("compararConjuntos");
+        case 5:
+            sets_ -= list->currentRow() > 0 ? 1 : 0;
+            return click("quitarConjunto");
+        default: {
+            QListWidgetItem* item = list->item(pick(list->count()));
+            history_ << QStringLiteral("analysis: toggle %1").arg(item->text());
+            item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+            return;
+        }
+        }
+    }
+
+    QString checkSets() {
+        if (analysis_ == nullptr) {
+            return {};
+        }
+        auto* list = analysis_->findChild<QListWidget*>("conjuntos");
+        if (list->count() != sets_) {
+            return QStringLiteral("the analysis lists %1 sets where %2 were added and not removed")
+                .arg(list->count())
+                .arg(sets_);
+        }
+        if (list->item(0)->text() != QStringLiteral("Tabla principal") ||
+            (list->item(0)->flags() & Qt::ItemIsEditable)) {
+            return QStringLiteral("the table's set is not the first, or may be renamed");
+        }
+        return {};
+    }
+
     // "Recuperar" either loads what the last save wrote, or says why not and
     // leaves the table alone.
     void expectLoaded() {
@@ -359,6 +450,9 @@ class Monkey {
     }
 
     QString check() {
+        if (const QString problem = checkSets(); !problem.isEmpty()) {
+            return problem;
+        }
         const gompertz::FitState& s = form_.fitState();
         if (s.busy != 0) {
             return QStringLiteral("busy is %1").arg(s.busy);
@@ -404,6 +498,9 @@ class Monkey {
     int picked_ = 0;
     QTemporaryDir files_;
     FixedChooser* chooser_ = new FixedChooser;
+    gompertz::ui::AnalysisWindow* analysis_ = nullptr;
+    FixedChooser* setChooser_ = new FixedChooser;
+    int sets_ = 1; // the table's, then the files added
 };
 
 } // namespace

@@ -24,6 +24,11 @@
 #include <qcustomplot.h>
 
 #include <cmath>
+#include <malloc.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/allocator_interface.h>
+#endif
 
 using namespace testing_support;
 using gompertz::ui::AnalysisWindow;
@@ -113,6 +118,16 @@ struct Sets {
         return names;
     }
 };
+
+// The bytes the program holds on its heap now.
+std::size_t heldBytes() {
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+#endif
+}
 
 // Whether the plot shows a pixel of the colour.
 bool plotShows(QWidget* plot, const QColor& colour) {
@@ -319,6 +334,35 @@ class SetsTest : public QObject {
         QVERIFY(written.contains("conjunto;dnase2.csv\r\nt;y;ajustado;residuo\r\n") ||
                 written.contains("conjunto;dnase2.csv\r\nt;y\r\n"));
         QVERIFY(written.contains("comparación de conjuntos;Tabla principal;dnase2.csv\r\n"));
+    }
+
+    // A plate reader's long series: 10 000 rows added, drawn and fitted
+    // hold less than 5 MB.
+    void aLongSeriesIsAddedFittedAndHeldInLittleMemory() {
+        Sets s;
+        QByteArray text = "t;absorbancia\n";
+        for (int i = 0; i < 10000; ++i) {
+            const double t = -3.0 + 11.0 * i / 9999;
+            text += comma(t).toUtf8() + ";" +
+                    comma(2.0 * std::exp(-std::exp(-t)) + 0.03 * std::sin(12.9898 * i)).toUtf8() +
+                    "\n";
+        }
+        QFile file(s.folder.filePath("lector.csv"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+        s.chooser->path = file.fileName();
+        text.clear();
+        const std::size_t before = heldBytes();
+        s.click("anadirDatos");
+        s.click("ajusteOptimo");
+        const std::size_t after = heldBytes();
+        qInfo("a 10 000-point set holds %zu bytes", after - before);
+        QCOMPARE(s.messages, QStringList());
+        QVERIFY2(s.summary().startsWith("n = 10000, gl = 9997"), qPrintable(s.summary()));
+        QCOMPARE(s.cell("resultados", 0, 0), QStringLiteral("1,99999"));
+        QVERIFY2(after < before + 5 * 1024 * 1024,
+                 qPrintable(QStringLiteral("%1 bytes more").arg(after - before)));
     }
 
     void quitarRemovesTheSelectedSetButNeverTheTable() {

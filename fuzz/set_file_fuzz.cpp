@@ -1,0 +1,69 @@
+// The reader of a data set's file: it never crashes; it gives 1 to 10 000
+// finite values, or means with a deviation of at least 0 and a whole count
+// of at least 1, or a message that reads as it is shown; and where import's
+// two-column reader takes a text, the set's reader takes it too, with the
+// same numbers, unless its header names the means' four columns.
+#include "checked_table.h"
+#include "data/columns.h"
+#include "data/data_sets.h"
+
+#include <QChar>
+#include <QList>
+#include <QString>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <variant>
+
+using namespace gompertz::data;
+using fuzzing::require;
+
+namespace {
+
+void requireShowable(const std::string& message) {
+    require(!message.empty());
+    const QString text = QString::fromUtf8(message);
+    require(text.toStdString() == message); // nothing was replaced by U+FFFD
+    for (const char32_t code : text.toUcs4()) {
+        const QChar::Category category = QChar::category(code);
+        require(category != QChar::Other_Control && category != QChar::Other_Format &&
+                category != QChar::Separator_Line && category != QChar::Separator_Paragraph);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text = textOf(std::string(reinterpret_cast<const char*>(data), size));
+    const auto set = parseSet(text);
+    if (const auto* refused = std::get_if<std::string>(&set)) {
+        requireShowable(*refused);
+    } else {
+        const SetFile& file = std::get<SetFile>(set);
+        require(file.values.empty() != file.means.empty());
+        require(file.values.size() <= kMaxSetPoints && file.means.size() <= kMaxSetPoints);
+        for (const Measurement& m : file.values) {
+            require(std::isfinite(m.t) && std::isfinite(m.value));
+        }
+        for (const MeanRow& row : file.means) {
+            require(std::isfinite(row.t) && std::isfinite(row.mean));
+            require(row.deviation >= 0.0 && std::isfinite(row.deviation));
+            require(row.count >= 1.0 && row.count == std::floor(row.count));
+        }
+    }
+    // Import's reader: two columns, at most 20 rows; a header naming t,
+    // media, DE and n asks the set's reader for four.
+    const auto imported = parseColumns(text, ColumnSource::File);
+    const auto* refused = std::get_if<std::string>(&set);
+    const bool askedForMeans =
+        refused != nullptr && refused->find("se esperan cuatro números") != std::string::npos;
+    if (const auto* rows = std::get_if<ColumnRows>(&imported); rows && !askedForMeans) {
+        const auto* file = std::get_if<SetFile>(&set);
+        require(file != nullptr && file->values.size() == rows->size());
+        for (std::size_t i = 0; i < rows->size(); ++i) {
+            require(file->values[i].t == (*rows)[i][0] && file->values[i].value == (*rows)[i][1]);
+        }
+    }
+    return 0;
+}
