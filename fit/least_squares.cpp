@@ -162,7 +162,7 @@ bool joins(const Parameters& p, const Parameters& optimum, const Fixed& fixed, s
 
 // Beyond this many points the search for the optimum runs on a thinning.
 constexpr std::size_t kLongSeries = 1000;
-constexpr std::size_t kThinnedSeries = 250;
+constexpr std::size_t kThinnedSeries = 150;
 
 enum class Outcome {
     Converged,
@@ -518,10 +518,13 @@ NormalEquations normalEquations(const GrowthModel& model, const std::vector<Poin
 
 // Gauss-Newton on a long series, without its Jacobian in memory: steps
 // from the normal equations (Cholesky of J^T W J) while a step lowers the
-// sum of squares and moves a parameter by more than 1e-7 of itself; settled
+// sum of squares and moves a parameter by more than 1e-9 of itself; settled
 // once a step would move none that far (that last step is taken unchecked:
-// it changes the sum of squares by less than rounding). The fixed point is where J^T W r = 0,
-// as exact as its sums, however the steps were solved.
+// it changes the sum of squares by less than rounding). Far below the digits
+// shown, as where the residuals are large the steps shrink only slowly. The
+// fixed point is where J^T W r = 0, as exact as its sums, however the steps
+// were solved.
+constexpr double kSettledStep = 1e-9;
 struct Settled {
     Parameters parameters{};
     double sse = 0.0;
@@ -556,7 +559,7 @@ Settled settledByGaussNewton(const GrowthModel& model, const std::vector<Point>&
             if (!fixed[j]) {
                 const double step = gsl_vector_get(b, col++);
                 next[j] += step;
-                moved = moved || std::fabs(step) > 1e-7 * std::fabs(p[j]);
+                moved = moved || std::fabs(step) > kSettledStep * std::fabs(p[j]);
             }
         }
         gsl_vector_free(b);

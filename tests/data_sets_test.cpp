@@ -357,7 +357,7 @@ TEST(SetFile, AFileIsDecodedAndARefusalNamesIt) {
 
 // A long series is searched on a thinning and finished on every point: the
 // optimum, errors and statuses are those of Levenberg-Marquardt run on
-// every point from near the optimum.
+// every point from near the optimum, and its sum of squares no higher.
 TEST(LongSeries, TheThinnedSearchEndsAtTheOptimumOfEveryPoint) {
     std::vector<Point> series;
     for (int i = 0; i < 10000; ++i) {
@@ -376,13 +376,16 @@ TEST(LongSeries, TheThinnedSearchEndsAtTheOptimumOfEveryPoint) {
         ASSERT_EQ(reference.status, Status::Ok);
         const auto rows = estimates(fit);
         const auto referenceRows = estimates(reference);
+        // To the digits shown: with 1/y^2 the values near zero weigh so much
+        // that the sum of squares is flat to rounding over 3e-7 of c, and
+        // Levenberg-Marquardt itself stops anywhere there.
         for (std::size_t j = 0; j < 3; ++j) {
             EXPECT_NEAR(fit.parameters[j], reference.parameters[j],
-                        1e-7 * std::fabs(reference.parameters[j]) + 1e-9);
+                        1e-6 * std::fabs(reference.parameters[j]) + 1e-9);
             expectDigits(*referenceRows[j].estimate.standardError,
-                         *rows[j].estimate.standardError, 1e-6, "standard error");
+                         *rows[j].estimate.standardError, 1e-5, "standard error");
         }
-        EXPECT_NEAR(fit.sse, reference.sse, 1e-12 * reference.sse);
+        EXPECT_LE(fit.sse, reference.sse * (1 + 1e-12));
     }
     // Growth without a plateau is refused as it is on a short series.
     std::vector<Point> rising;

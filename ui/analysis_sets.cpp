@@ -116,6 +116,13 @@ QWidget* AnalysisWindow::createSetComparison() {
     comparacionConjuntos->setEditTriggers(QAbstractItemView::NoEditTriggers);
     comparacionConjuntos->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     comparacionConjuntos->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    // Room for the common curve's row and the largest model's parameters and
+    // read-outs, rows as high as the results'.
+    const int rowHeight = comparacionConjuntos->fontMetrics().lineSpacing() + 6;
+    comparacionConjuntos->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    comparacionConjuntos->verticalHeader()->setDefaultSectionSize(rowHeight);
+    comparacionConjuntos->setFixedHeight(comparacionConjuntos->horizontalHeader()->sizeHint().height() +
+                                         8 * rowHeight + 2 * comparacionConjuntos->frameWidth() + 2);
     layout->addWidget(comparacionConjuntos);
     conclusionConjuntos = new QLabel(page);
     conclusionConjuntos->setObjectName(QStringLiteral("conclusionConjuntos"));

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -47,8 +48,6 @@ const QStringList kComparisonColumns = {
     QStringLiteral("AICc"),   QStringLiteral("ΔAICc"),     QStringLiteral("Peso de Akaike"),
     QStringLiteral("F"),      QStringLiteral("p")};
 constexpr int kCurveSamples = 200;
-
-
 
 // Spreadsheets read a CSV file's accents as UTF-8 only when it starts with
 // the mark.
@@ -238,9 +237,18 @@ void AnalysisWindow::createWidgets() {
     resumen->setTextFormat(Qt::PlainText);
     resumen->setTextInteractionFlags(Qt::TextSelectableByMouse);
     resumen->setWordWrap(true); // warnings are whole sentences
-    resumen->setMinimumHeight(3 * resumen->fontMetrics().lineSpacing()); // its longest summary
     resumen->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    resultsLayout->addWidget(resumen);
+    // A summary of any length scrolls within a fixed height: nothing else in
+    // the window moves when the results come.
+    auto* summaryArea = new QScrollArea(results);
+    summaryArea->setWidget(resumen);
+    summaryArea->setWidgetResizable(true);
+    summaryArea->setFrameShape(QFrame::NoFrame);
+    summaryArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    summaryArea->setFixedHeight(6 * resumen->fontMetrics().lineSpacing() + 4);
+    summaryArea->viewport()->setAutoFillBackground(false); // the page's own colour
+    resumen->setAutoFillBackground(false);
+    resultsLayout->addWidget(summaryArea);
 
     pestanas = new QTabWidget(this);
     pestanas->setObjectName(QStringLiteral("pestanas"));
@@ -366,7 +374,8 @@ void AnalysisWindow::createPlot() {
         graph->removeFromLegend();
     }
     grafica->legend->setFont(font());
-    grafica->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignBottom | Qt::AlignRight);
+    // Growth curves leave the upper left empty.
+    grafica->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
     connect(grafica->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             [this](const QCPRange& range) { sampleCurve(range); });
     connect(grafica, &QCustomPlot::mouseDoubleClick, this, [this] { replot(); });
@@ -671,6 +680,13 @@ void AnalysisWindow::replot() {
     const auto [tLow, tHigh] = std::minmax_element(t.begin(), t.end());
     const QCPRange tRange = t.isEmpty() ? QCPRange(-5, 15) : paddedRange(*tLow, *tHigh, 0.08);
     residualGraph_->setData(rt, residual);
+    // The residuals and the band in the selected set's colours.
+    residualGraph_->setPen(QPen(set().colour));
+    residualGraph_->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, set().colour,
+                                                    set().colour, 5));
+    QColor bandColour = selected_ == 0 ? kTableCurve() : set().colour;
+    bandColour.setAlpha(50);
+    bandHigh_->setBrush(bandColour);
     {
         // Sampled once below: the range's own signal would sample it too.
         const QSignalBlocker quiet(grafica->xAxis);
