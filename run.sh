@@ -5,7 +5,7 @@
 set -euo pipefail
 repo=$(cd "$(dirname "$0")" && pwd)
 
-"$repo/scripts/install-deps.sh" cmake ninja-build g++ qt6-base-dev libgl-dev fonts-dejavu-core \
+"$repo/scripts/install-deps.sh" cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgl-dev fonts-dejavu-core \
   libgsl-dev libcminpack-dev libqcustomplot-dev qt6-translations-l10n
 cmake -S "$repo" -B "$repo/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$repo/build" --target gompertz

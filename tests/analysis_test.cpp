@@ -423,8 +423,10 @@ class AnalysisTest : public QObject {
         t.chooser->filter = QStringLiteral("Imagen PNG (*.png)");
         t.click("exportar");
         const QImage image(t.chooser->path);
-        auto* plot = window->findChild<QWidget*>("grafica");
-        QCOMPARE(image.size(), plot->size() * 2);
+        // The size and resolution chosen in "Gráfica" (1800 × 1200 at 300 ppp).
+        const QSize chosen(1800, 1200);
+        QCOMPARE(image.size(), chosen);
+        QCOMPARE(image.dotsPerMeterX(), 11811); // 300 / 0.0254
 
         t.chooser->path = folder.filePath("grafica.pdf");
         t.chooser->filter = QStringLiteral("Documento PDF (*.pdf)");
@@ -437,12 +439,12 @@ class AnalysisTest : public QObject {
         t.chooser->path = folder.filePath("sin-extension");
         t.chooser->filter = QStringLiteral("Imagen PNG (*.png)");
         t.click("exportar");
-        QCOMPARE(QImage(folder.filePath("sin-extension.png")).size(), plot->size() * 2);
+        QCOMPARE(QImage(folder.filePath("sin-extension.png")).size(), chosen);
         QVERIFY(!QFileInfo::exists(t.chooser->path));
         t.chooser->path = folder.filePath("imagen.png");
         t.chooser->filter = QStringLiteral("Documento PDF (*.pdf)");
         t.click("exportar");
-        QCOMPARE(QImage(t.chooser->path).size(), plot->size() * 2);
+        QCOMPARE(QImage(t.chooser->path).size(), chosen);
         t.chooser->path = folder.filePath("documento");
         t.click("exportar");
         QFile named(folder.filePath("documento.pdf"));

@@ -187,7 +187,7 @@ class SetsTest : public QObject {
                  qPrintable(s.summary()));
         QCOMPARE(s.legend(),
                  QStringList({"Tabla principal", "dnase2.csv", "Curva de dnase2.csv (Gompertz)",
-                              "Banda de confianza del 95 % (la curva)"}));
+                              "Banda de confianza del 95 %"}));
         auto* plot = s.get<QCustomPlot>("grafica");
         QVERIFY(plotShows(plot, QColor(0, 128, 0)));
         // Its box hides it; the table's stays.

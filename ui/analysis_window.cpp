@@ -55,6 +55,7 @@ const QByteArray kUtf8Mark = QByteArrayLiteral("\xEF\xBB\xBF");
 
 const QString kPngFilter = QStringLiteral("Imagen PNG (*.png)");
 const QString kPdfFilter = QStringLiteral("Documento PDF (*.pdf)");
+const QString kSvgFilter = QStringLiteral("Imagen SVG (*.svg)");
 const QString kCsvSemicolonFilter = QStringLiteral("CSV con «;» y coma decimal (*.csv)");
 const QString kCsvCommaFilter = QStringLiteral("CSV con «,» y punto decimal (*.csv)");
 
@@ -256,6 +257,7 @@ void AnalysisWindow::createWidgets() {
     pestanas->addTab(createComparison(), QStringLiteral("Comparación de modelos"));
     pestanas->addTab(createPredictions(), QStringLiteral("Predicciones"));
     pestanas->addTab(createSetComparison(), QStringLiteral("Comparación de conjuntos"));
+    pestanas->addTab(createPlotOptions(), QStringLiteral("Gráfica"));
     layout->addWidget(pestanas, 0);
 }
 
@@ -336,6 +338,11 @@ void AnalysisWindow::createPlot() {
 
     QCPAxisRect* top = grafica->axisRect();
     auto* bottom = new QCPAxisRect(grafica);
+    residualRect_ = bottom;
+    title_ = new QCPTextElement(grafica, QString(), QFont(font().family(), font().pointSize() + 3,
+                                                         QFont::Bold));
+    title_->setObjectName(QStringLiteral("titulo"));
+    grafica->plotLayout()->take(title_); // placed in the layout only while there is a title
     grafica->plotLayout()->addElement(1, 0, bottom);
     grafica->plotLayout()->setRowStretchFactors({3.0, 1.0});
     auto* margins = new QCPMarginGroup(grafica);
@@ -626,8 +633,8 @@ QVector<double> AnalysisWindow::sampleCurve(const QCPRange& range) {
     }
     // The plot says which band it shows.
     bandHigh_->setName(kind == fit::BandKind::Prediction
-                           ? QStringLiteral("Banda de predicción del 95 % (nueva medida)")
-                           : QStringLiteral("Banda de confianza del 95 % (la curva)"));
+                           ? QStringLiteral("Banda de predicción del 95 %")
+                           : QStringLiteral("Banda de confianza del 95 %"));
     // The legend: each shown set, its fitted curve, then the band.
     grafica->legend->clearItems();
     for (std::size_t i = 0; i < sets_.size(); ++i) {
@@ -692,15 +699,23 @@ void AnalysisWindow::replot() {
         const QSignalBlocker quiet(grafica->xAxis);
         grafica->xAxis->setRange(tRange);
     }
-    grafica->axisRect(1)->axis(QCPAxis::atBottom)->setRange(tRange);
+    residualRect_->axis(QCPAxis::atBottom)->setRange(tRange);
 
-    // The values the upper panel shows: points, curve and band.
-    const QVector<double> values = y + sampleCurve(tRange);
+    // The values the upper panel shows: points, curve and band; on a
+    // logarithmic axis, those above 0, with a margin by factors.
+    QVector<double> values = y + sampleCurve(tRange);
+    const bool logarithmic = ejeLog->isChecked();
+    if (logarithmic) {
+        values.removeIf([](double v) { return !(v > 0.0); });
+    }
     const auto [vLow, vHigh] = std::minmax_element(values.begin(), values.end());
-    grafica->yAxis->setRange(values.isEmpty() ? QCPRange(0, 10) : paddedRange(*vLow, *vHigh, 0.1));
+    grafica->yAxis->setRange(values.isEmpty() ? (logarithmic ? QCPRange(0.1, 10) : QCPRange(0, 10))
+                             : logarithmic    ? QCPRange(*vLow / 1.5, *vHigh * 1.5)
+                                              : paddedRange(*vLow, *vHigh, 0.1));
     const auto [rLow, rHigh] = std::minmax_element(residual.begin(), residual.end());
     const double reach = residual.isEmpty() ? 1.0 : std::max(std::fabs(*rLow), std::fabs(*rHigh));
-    grafica->axisRect(1)->axis(QCPAxis::atLeft)->setRange(paddedRange(-reach, reach, 0.15));
+    residualRect_->axis(QCPAxis::atLeft)->setRange(paddedRange(-reach, reach, 0.15));
+    applyPlotOptions();
     grafica->replot();
 }
 
@@ -742,14 +757,12 @@ std::optional<QString> AnalysisWindow::exportTo(const QString& path, Export kind
     case Export::CsvComma:
         return commitBytes(path, kUtf8Mark + csvBytes(',', false));
     case Export::Png: {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!grafica->toPixmap(grafica->width(), grafica->height(), 2.0).save(&buffer, "PNG")) {
-            return QStringLiteral("No se pudo crear la imagen PNG.");
-        }
-        return commitBytes(path, bytes);
+        const auto bytes = pngBytes();
+        return bytes ? commitBytes(path, *bytes)
+                     : std::optional(QStringLiteral("No se pudo crear la imagen PNG."));
     }
+    case Export::Svg:
+        return commitBytes(path, svgBytes());
     case Export::Pdf: {
         // The plot writes PDF only to a named file: one of its own first.
         QTemporaryDir scratch;
@@ -766,7 +779,8 @@ std::optional<QString> AnalysisWindow::exportTo(const QString& path, Export kind
 
 void AnalysisWindow::exportar_Click() {
     QString chosen;
-    const QStringList filters = {kPngFilter, kPdfFilter, kCsvSemicolonFilter, kCsvCommaFilter};
+    const QStringList filters = {kPngFilter, kPdfFilter, kSvgFilter, kCsvSemicolonFilter,
+                                 kCsvCommaFilter};
     QString path =
         files_->saveFileName(this, QStringLiteral("Exportar el análisis"), filters, &chosen);
     if (path.isEmpty()) {
@@ -780,8 +794,13 @@ void AnalysisWindow::exportar_Click() {
         kind = Export::Png;
     } else if (extension == QLatin1String("pdf")) {
         kind = Export::Pdf;
+    } else if (extension == QLatin1String("svg")) {
+        kind = Export::Svg;
     } else if (extension != QLatin1String("csv")) {
-        kind = chosen == kPngFilter ? Export::Png : chosen == kPdfFilter ? Export::Pdf : kind;
+        kind = chosen == kPngFilter   ? Export::Png
+               : chosen == kPdfFilter ? Export::Pdf
+               : chosen == kSvgFilter ? Export::Svg
+                                      : kind;
     }
     if (const auto problem = exportTo(path, kind)) {
         messages_->show(*problem);

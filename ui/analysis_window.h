@@ -27,6 +27,11 @@ class QListWidgetItem;
 class QTabWidget;
 class QPushButton;
 class QTableWidget;
+class QCheckBox;
+class QSpinBox;
+class QCPAxisRect;
+class QCPItemText;
+class QCPTextElement;
 
 namespace gompertz::ui {
 
@@ -74,7 +79,7 @@ class AnalysisWindow : public QWidget {
     // Adds the set in the file at path; the reason when it could not.
     std::optional<QString> addSet(const QString& path);
 
-    enum class Export { Png, Pdf, CsvSemicolon, CsvComma };
+    enum class Export { Png, Pdf, Svg, CsvSemicolon, CsvComma };
     // Writes the file completely or not at all; the reason when it could not.
     std::optional<QString> exportTo(const QString& path, Export kind);
 
@@ -115,6 +120,18 @@ class AnalysisWindow : public QWidget {
     void aplicar_Click();
     void copiar_Click();
     void exportar_Click();
+    QWidget* createPlotOptions();
+    // The title, the axes' names, the residual panel, the value axis's scale
+    // and the parameters' box, as the plot's options say.
+    void applyPlotOptions();
+    void ejeLog_Toggled(bool on);
+    void copiarGrafica_Click();
+    QString parametersBoxText() const;
+    // The plot as a PNG of the chosen width and height in pixels, its text
+    // as large as on screen at the chosen resolution, which the file records;
+    // and as SVG, at the size it has on screen.
+    std::optional<QByteArray> pngBytes();
+    QByteArray svgBytes();
 
     bool refusedBeforeFitting();
     // The chosen model's parameters that the fix boxes leave free.
@@ -175,6 +192,19 @@ class AnalysisWindow : public QWidget {
     QPushButton* aplicar = nullptr;
     QPushButton* copiar = nullptr;
     QPushButton* exportar = nullptr;
+    QLineEdit* tituloGrafica = nullptr;
+    QLineEdit* ejeX = nullptr;
+    QLineEdit* ejeY = nullptr;
+    QCheckBox* mostrarParametros = nullptr;
+    QCheckBox* ejeLog = nullptr;
+    QCheckBox* mostrarResiduos = nullptr;
+    QSpinBox* anchoImagen = nullptr;
+    QSpinBox* altoImagen = nullptr;
+    QSpinBox* resolucionImagen = nullptr;
+    QPushButton* copiarGrafica = nullptr;
+    QCPTextElement* title_ = nullptr;
+    QCPAxisRect* residualRect_ = nullptr;
+    QCPItemText* parametersBox_ = nullptr;
 };
 
 } // namespace gompertz::ui
