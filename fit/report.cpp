@@ -101,7 +101,8 @@ std::string quotedIfHolding(const std::string& text, char separator) {
 }
 
 // The header and one line a row, the row's name first.
-std::vector<std::string> tableLines(const Analysis& analysis, char separator, bool decimalComma) {
+std::vector<std::string> tableLines(const Analysis& analysis, char separator, bool decimalComma,
+                                    int digits) {
     std::vector<std::string> lines = {std::string(1, separator) +
                                       joined(resultColumns(), separator)};
     const auto rows = estimates(analysis.fit);
@@ -109,7 +110,7 @@ std::vector<std::string> tableLines(const Analysis& analysis, char separator, bo
         const auto interval =
             r < analysis.intervals.size() ? analysis.intervals[r] : std::optional<ProfileInterval>{};
         std::vector<std::string> cells =
-            resultCells(rows[r].estimate, converged(analysis.fit), 15, interval);
+            resultCells(rows[r].estimate, converged(analysis.fit), digits, interval);
         if (!decimalComma) {
             for (std::string& cell : cells) {
                 for (char& ch : cell) {
@@ -173,16 +174,16 @@ std::string summaryText(const Analysis& analysis, const std::vector<Point>& poin
 }
 
 std::vector<std::string> summaryLines(const Analysis& analysis, const std::vector<Point>& points,
-                                      char separator, bool decimalComma) {
+                                      char separator, bool decimalComma, int digits) {
     const Fit& fit = analysis.fit;
     const std::string sep(1, separator);
     const auto r2 = rSquared(fit, points);
     std::vector<std::string> lines = {
         "n" + sep + std::to_string(fit.points),
         "gl" + sep + std::to_string(fit.degreesOfFreedom),
-        "SSE" + sep + number(fit.sse, 15, decimalComma),
-        "s" + sep + number(residualDeviation(fit), 15, decimalComma),
-        "R²" + sep + (r2 ? number(*r2, 15, decimalComma) : kUndetermined),
+        "SSE" + sep + number(fit.sse, digits, decimalComma),
+        "s" + sep + number(residualDeviation(fit), digits, decimalComma),
+        "R²" + sep + (r2 ? number(*r2, digits, decimalComma) : kUndetermined),
         "iteraciones" + sep + std::to_string(fit.iterations),
         "modelo" + sep + fit.model->name(),
     };
@@ -193,13 +194,13 @@ std::vector<std::string> summaryLines(const Analysis& analysis, const std::vecto
     return lines;
 }
 
-std::string resultsText(const Analysis& analysis, const std::vector<Point>& points) {
+std::string resultsText(const Analysis& analysis, const std::vector<Point>& points, int digits) {
     std::string out;
-    for (const std::string& line : tableLines(analysis, '\t', true)) {
+    for (const std::string& line : tableLines(analysis, '\t', true, digits)) {
         out += line + "\n";
     }
     out += "\n";
-    for (const std::string& line : summaryLines(analysis, points, '\t', true)) {
+    for (const std::string& line : summaryLines(analysis, points, '\t', true, digits)) {
         out += line + "\n";
     }
     return out;
@@ -207,8 +208,9 @@ std::string resultsText(const Analysis& analysis, const std::vector<Point>& poin
 
 std::string csvText(const GrowthModel& model, const std::optional<Analysis>& analysis,
                     const Parameters& shown, const Fixed& fixed,
-                    const std::vector<Point>& points, char separator, bool decimalComma) {
-    const auto num = [decimalComma](double v) { return number(v, 15, decimalComma); };
+                    const std::vector<Point>& points, char separator, bool decimalComma,
+                    int digits) {
+    const auto num = [decimalComma, digits](double v) { return number(v, digits, decimalComma); };
     // Weighted points say their weight.
     const bool weighted =
         std::any_of(points.begin(), points.end(), [](const Point& p) { return p.weight != 1.0; });
@@ -231,12 +233,13 @@ std::string csvText(const GrowthModel& model, const std::optional<Analysis>& ana
     table.fit.model = &model;
     table.fit.parameters = shown;
     table.fit.fixed = analysis ? analysis->fit.fixed : fixed;
-    for (const std::string& line : tableLines(table, separator, decimalComma)) {
+    for (const std::string& line : tableLines(table, separator, decimalComma, digits)) {
         lines.push_back(line);
     }
     if (analysis) {
         lines.emplace_back();
-        for (const std::string& line : summaryLines(*analysis, points, separator, decimalComma)) {
+        for (const std::string& line :
+             summaryLines(*analysis, points, separator, decimalComma, digits)) {
             lines.push_back(line);
         }
     }
@@ -255,10 +258,11 @@ std::string setLine(const std::string& name, char separator) {
     return "conjunto" + std::string(1, separator) + quotedIfHolding(name, separator) + "\r\n";
 }
 
-std::string pointsCsv(const std::vector<Point>& points, char separator, bool decimalComma) {
+std::string pointsCsv(const std::vector<Point>& points, char separator, bool decimalComma,
+                      int digits) {
     std::string out = joined({"t", "y"}, separator) + "\r\n";
     for (const Point& point : points) {
-        out += joined({number(point.t, 15, decimalComma), number(point.y, 15, decimalComma)},
+        out += joined({number(point.t, digits, decimalComma), number(point.y, digits, decimalComma)},
                       separator) +
                "\r\n";
     }
@@ -267,9 +271,9 @@ std::string pointsCsv(const std::vector<Point>& points, char separator, bool dec
 
 std::string setComparisonCsv(const SetComparison& comparison, const GrowthModel& model,
                              const std::string& first, const std::string& second, char separator,
-                             bool decimalComma) {
-    const auto num = [decimalComma](const std::optional<double>& v) {
-        return v ? number(*v, 15, decimalComma) : std::string();
+                             bool decimalComma, int digits) {
+    const auto num = [decimalComma, digits](const std::optional<double>& v) {
+        return v ? number(*v, digits, decimalComma) : std::string();
     };
     const std::string sep(1, separator);
     std::vector<std::string> lines = {
@@ -311,6 +315,115 @@ const std::vector<std::string>& setComparisonColumns() {
         "Magnitud", "Diferencia", "Error típico", "IC 95 % inferior", "IC 95 % superior", "F",
         "p"};
     return columns;
+}
+
+} // namespace gompertz::fit
+
+namespace gompertz::fit {
+
+std::string htmlOf(const std::string& text) {
+    const auto escaped = [](const std::string& cell) {
+        std::string out;
+        for (const char ch : cell) {
+            out += ch == '&' ? std::string("&amp;")
+                   : ch == '<' ? std::string("&lt;")
+                   : ch == '>' ? std::string("&gt;")
+                               : std::string(1, ch);
+        }
+        return out;
+    };
+    std::string out = "<html><body>\n";
+    bool inTable = false;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::size_t end = text.find('\n', from);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string line = text.substr(from, end - from);
+        from = end + 1;
+        if (line.find('\t') == std::string::npos) {
+            if (inTable) {
+                out += "</table>\n";
+                inTable = false;
+            }
+            if (!line.empty()) {
+                out += "<p>" + escaped(line) + "</p>\n";
+            }
+            continue;
+        }
+        if (!inTable) {
+            out += "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">\n";
+            inTable = true;
+        }
+        out += "<tr>";
+        std::size_t cell = 0;
+        while (true) {
+            const std::size_t tab = line.find('\t', cell);
+            out += "<td>" + escaped(line.substr(cell, tab - cell)) + "</td>";
+            if (tab == std::string::npos) {
+                break;
+            }
+            cell = tab + 1;
+        }
+        out += "</tr>\n";
+    }
+    if (inTable) {
+        out += "</table>\n";
+    }
+    return out + "</body></html>\n";
+}
+
+std::string methodsText(const Analysis& analysis, const std::vector<Point>& points,
+                        const std::string& program) {
+    const Fit& fit = analysis.fit;
+    const GrowthModel& model = *fit.model;
+    const std::string weighting =
+        fit.weighting == Weighting::RelativeValue
+            ? ", ponderados por 1/y² (error relativo constante)"
+        : fit.weighting == Weighting::Deviation
+            ? ", ponderados por 1/DE² (la desviación típica de las réplicas en cada t)"
+            : "";
+    std::string text = std::string("Se ajustó ") + model.inSentence() + ", " + model.formula() +
+                       ", a n = " + std::to_string(fit.points) +
+                       " valores por mínimos cuadrados no lineales (algoritmo de "
+                       "Levenberg-Marquardt, MINPACK)" +
+                       weighting + ".";
+    for (int j = 0; j < model.parameterCount(); ++j) {
+        if (fit.fixed[static_cast<std::size_t>(j)]) {
+            text += std::string(" El parámetro ") + model.parameter(j).name + " se fijó en " +
+                    number(fit.parameters[static_cast<std::size_t>(j)], 6) + ".";
+        }
+    }
+    text += " Los intervalos de confianza del 95 % de los parámetros y de las magnitudes "
+            "derivadas se obtuvieron por verosimilitud perfilada, y los errores típicos por el "
+            "método delta.";
+    const auto rows = estimates(fit);
+    std::string results;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (rows[r].estimate.fixed) {
+            continue;
+        }
+        const auto interval =
+            r < analysis.intervals.size() ? analysis.intervals[r] : std::optional<ProfileInterval>{};
+        const auto cells = resultCells(rows[r].estimate, converged(fit), 6, interval);
+        std::string item = rows[r].label + " = " + cells[0];
+        if (!cells[2].empty() || !cells[3].empty()) {
+            item += " (IC 95 %: " + cells[2] + " a " + cells[3] + ")";
+        }
+        results += (results.empty() ? "" : "; ") + item;
+    }
+    const auto r2 = rSquared(fit, points);
+    text += " Resultados: " + results + ". Ajuste: SSE = " + number(fit.sse, 6) +
+            ", s = " + number(residualDeviation(fit), 6) +
+            (r2 ? ", R² = " + number(*r2, 6) : std::string()) + ", " +
+            std::to_string(fit.degreesOfFreedom) + " grados de libertad.";
+    if (const auto test = lackOfFit(fit, points)) {
+        text += ' '; // appended apart: GCC 12 warns falsely on " " + string&&
+        text += lackOfFitSentence(*test);
+    }
+    text += " Análisis realizado con " + program + ".";
+    return text;
 }
 
 } // namespace gompertz::fit

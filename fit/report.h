@@ -42,23 +42,26 @@ std::string summaryText(const Analysis& analysis, const std::vector<Point>& poin
 
 // The same as "name<separator>value" lines, with 15 significant digits.
 std::vector<std::string> summaryLines(const Analysis& analysis, const std::vector<Point>& points,
-                                      char separator, bool decimalComma);
+                                      char separator, bool decimalComma, int digits = 15);
 
 // "Copiar resultados": a header row, a row a parameter or quantity, then the
-// summary; tab-separated, 15 significant digits, the decimal comma.
-std::string resultsText(const Analysis& analysis, const std::vector<Point>& points);
+// summary; tab-separated, with so many significant digits, the decimal comma.
+std::string resultsText(const Analysis& analysis, const std::vector<Point>& points,
+                        int digits = 15);
 
 // The CSV file: each point with the curve's value and residual, the results
 // table and, for a fit, the summary; lines ended by CR LF. Without a fit,
 // the shown curve is the model's at `shown` (a start) with its values only.
 std::string csvText(const GrowthModel& model, const std::optional<Analysis>& analysis,
                     const Parameters& shown, const Fixed& fixed,
-                    const std::vector<Point>& points, char separator, bool decimalComma);
+                    const std::vector<Point>& points, char separator, bool decimalComma,
+                    int digits = 15);
 
 // Several sets in one file or on the clipboard: each set's block starts with
 // its name line, "conjunto;Control"; a set without a curve gives its points.
 std::string setLine(const std::string& name, char separator);
-std::string pointsCsv(const std::vector<Point>& points, char separator, bool decimalComma);
+std::string pointsCsv(const std::vector<Point>& points, char separator, bool decimalComma,
+                      int digits = 15);
 
 // The comparison table's columns, the magnitude's name first.
 const std::vector<std::string>& setComparisonColumns();
@@ -67,6 +70,18 @@ const std::vector<std::string>& setComparisonColumns();
 // difference, then the sentence. Lines ended by CR LF.
 std::string setComparisonCsv(const SetComparison& comparison, const GrowthModel& model,
                              const std::string& first, const std::string& second, char separator,
-                             bool decimalComma);
+                             bool decimalComma, int digits = 15);
+
+// Tab-separated text as HTML for a word processor: each run of lines with
+// tabs a table, a row a line; other lines paragraphs; text escaped.
+std::string htmlOf(const std::string& text);
+
+// "Texto de métodos": the analysis as a report's methods and results say
+// it, in Spanish: the model and its formula, n, the least-squares method,
+// the weighting, held parameters, how the intervals were worked out, the
+// results with their 95 % intervals, the fit's sums, the lack-of-fit test
+// when there are replicates, and the program that did it.
+std::string methodsText(const Analysis& analysis, const std::vector<Point>& points,
+                        const std::string& program);
 
 } // namespace gompertz::fit

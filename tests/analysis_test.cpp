@@ -7,6 +7,7 @@
 #include "ui/file_chooser.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
@@ -378,8 +379,13 @@ class AnalysisTest : public QObject {
         const QStringList a = lines[1].split('\t');
         QCOMPARE(a.size(), 5);
         QCOMPARE(a[0], QStringLiteral("a"));
-        QVERIFY2(a[1].startsWith("4,6033304"), qPrintable(a[1]));
+        // As the window shows it; "15 cifras" keeps every digit.
+        QCOMPARE(a[1], QStringLiteral("4,60333"));
         QVERIFY(lines.contains("gl\t13"));
+        t.w.form->analysisWindow()->findChild<QCheckBox*>("cifrasCompletas")->setChecked(true);
+        t.click("copiar");
+        const QStringList full = QApplication::clipboard()->text().split('\n');
+        QVERIFY2(full[1].split('\t')[1].startsWith("4,6033304"), qPrintable(full[1]));
     }
 
     void exportsWriteEachKindOfFile() {

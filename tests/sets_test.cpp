@@ -9,6 +9,7 @@
 #include "ui/analysis_window.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -316,8 +317,9 @@ class SetsTest : public QObject {
                  qPrintable(sentence));
         QVERIFY2(sentence.contains("Diferencia: «dnase2.csv» menos «Tabla principal»"),
                  qPrintable(sentence));
-        // The copy holds every set and the comparison.
+        // The copy holds every set and the comparison, with every digit.
         QVERIFY(s.get<QPushButton>("copiar")->isEnabled());
+        s.get<QCheckBox>("cifrasCompletas")->setChecked(true);
         s.click("copiar");
         const QString copied = QApplication::clipboard()->text();
         QVERIFY(copied.contains("conjunto\tTabla principal\n"));

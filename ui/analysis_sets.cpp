@@ -355,7 +355,7 @@ void AnalysisWindow::compararConjuntos_Click() {
 
 // Every set's block, then the comparison when there is one; the table's
 // alone is written as it always was.
-std::string AnalysisWindow::setsCsv(char separator, bool decimalComma) const {
+std::string AnalysisWindow::setsCsv(char separator, bool decimalComma, int digits) const {
     std::string out;
     for (std::size_t i = 0; i < sets_.size(); ++i) {
         const DataSet& data = sets_[i];
@@ -370,15 +370,16 @@ std::string AnalysisWindow::setsCsv(char separator, bool decimalComma) const {
                                                                        data.warnings})
                                          : std::nullopt,
                                 shown, main_.fixedParameters(), data.points, separator,
-                                decimalComma);
+                                decimalComma, digits);
         } else {
-            out += fit::pointsCsv(data.points, separator, decimalComma);
+            out += fit::pointsCsv(data.points, separator, decimalComma, digits);
         }
         out += "\r\n";
     }
     if (setComparison_) {
         out += fit::setComparisonCsv(*setComparison_, model(), comparedNames_[0].toStdString(),
-                                     comparedNames_[1].toStdString(), separator, decimalComma);
+                                     comparedNames_[1].toStdString(), separator, decimalComma,
+                                     digits);
     }
     return out;
 }

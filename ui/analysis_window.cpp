@@ -18,7 +18,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QCheckBox>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollArea>
@@ -217,6 +219,11 @@ void AnalysisWindow::createWidgets() {
     button(exportar, "exportar", QStringLiteral("Exportar…"), &AnalysisWindow::exportar_Click);
     button(compararModelos, "compararModelos", QStringLiteral("Comparar modelos"),
            &AnalysisWindow::compararModelos_Click);
+    button(textoMetodos, "textoMetodos", QStringLiteral("Texto de métodos"),
+           &AnalysisWindow::textoMetodos_Click);
+    cifrasCompletas = new QCheckBox(QStringLiteral("15 cifras"), this);
+    cifrasCompletas->setObjectName(QStringLiteral("cifrasCompletas"));
+    buttons->addWidget(cifrasCompletas);
     layout->addLayout(buttons);
 
     auto* results = new QWidget(this);
@@ -342,7 +349,6 @@ void AnalysisWindow::createPlot() {
     title_ = new QCPTextElement(grafica, QString(), QFont(font().family(), font().pointSize() + 3,
                                                          QFont::Bold));
     title_->setObjectName(QStringLiteral("titulo"));
-    grafica->plotLayout()->take(title_); // placed in the layout only while there is a title
     grafica->plotLayout()->addElement(1, 0, bottom);
     grafica->plotLayout()->setRowStretchFactors({3.0, 1.0});
     auto* margins = new QCPMarginGroup(grafica);
@@ -726,17 +732,34 @@ void AnalysisWindow::aplicar_Click() {
 }
 
 QString AnalysisWindow::resultsText() const {
+    const int digits = cifrasCompletas->isChecked() ? 15 : 6; // as the window shows them
     if (severalSets()) { // as the CSV file, with tabs and lines ended by LF
-        return qs(setsCsv('\t', true)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        return qs(setsCsv('\t', true, digits))
+            .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     }
     if (!set().fit) {
         return QString('\t') + qs(fit::resultColumns()).join('\t') + '\n';
     }
-    return qs(fit::resultsText(analysis(), set().points));
+    return qs(fit::resultsText(analysis(), set().points, digits));
 }
 
+// Text for a spreadsheet and an HTML table for a word processor.
 void AnalysisWindow::copiar_Click() {
-    QApplication::clipboard()->setText(resultsText());
+    const QString text = resultsText();
+    auto* data = new QMimeData;
+    data->setText(text);
+    data->setHtml(qs(fit::htmlOf(text.toStdString())));
+    QApplication::clipboard()->setMimeData(data);
+}
+
+void AnalysisWindow::textoMetodos_Click() {
+    if (!converged()) {
+        messages_->show(QStringLiteral(
+            "El texto de métodos describe un ajuste: pulse antes «Ajuste óptimo»."));
+        return;
+    }
+    QApplication::clipboard()->setText(qs(fit::methodsText(
+        analysis(), set().points, "Gompertz " + std::string(GOMPERTZ_VERSION))));
 }
 
 QByteArray AnalysisWindow::csvBytes(char separator, bool decimalComma) const {

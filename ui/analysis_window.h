@@ -153,7 +153,8 @@ class AnalysisWindow : public QWidget {
     QByteArray csvBytes(char separator, bool decimalComma) const;
     // More than the table's set, or a comparison of two: every set's block.
     bool severalSets() const { return sets_.size() > 1 || setComparison_.has_value(); }
-    std::string setsCsv(char separator, bool decimalComma) const;
+    std::string setsCsv(char separator, bool decimalComma, int digits = 15) const;
+    void textoMetodos_Click();
 
     Form1& main_;
     std::unique_ptr<MessageSink> messages_;
@@ -192,6 +193,8 @@ class AnalysisWindow : public QWidget {
     QPushButton* aplicar = nullptr;
     QPushButton* copiar = nullptr;
     QPushButton* exportar = nullptr;
+    QPushButton* textoMetodos = nullptr;
+    QCheckBox* cifrasCompletas = nullptr;
     QLineEdit* tituloGrafica = nullptr;
     QLineEdit* ejeX = nullptr;
     QLineEdit* ejeY = nullptr;
