@@ -145,6 +145,7 @@ AnalysisWindow::AnalysisWindow(Form1& main)
     connect(&main_, &Form1::dataCaptured, this, &AnalysisWindow::refresh);
     resize(980, 860);
     refresh();
+    updateApply();
 }
 
 void AnalysisWindow::setMessageSink(std::unique_ptr<MessageSink> sink) {
@@ -153,6 +154,46 @@ void AnalysisWindow::setMessageSink(std::unique_ptr<MessageSink> sink) {
 
 void AnalysisWindow::setFileChooser(std::unique_ptr<FileChooser> chooser) {
     files_ = std::move(chooser);
+}
+
+// What each control does, in a sentence, where the pointer rests on it.
+void AnalysisWindow::addToolTips() {
+    const std::pair<QWidget*, const char*> tips[] = {
+        {modelo, "La curva que se ajusta: Gompertz, Gompertz con línea base, logística o Richards"},
+        {banda, "La banda alrededor de la curva: dónde está la curva (confianza) o dónde caerá una "
+                "medida nueva (predicción), al 95 %"},
+        {ponderacion, "Cómo pesa cada valor en la suma de cuadrados: igual, 1/y² (error relativo "
+                      "constante) o 1/DE² (la dispersión de las réplicas)"},
+        {grafica, "Los puntos, la curva, la banda y los residuos. Arrastre para mover, la rueda "
+                  "acerca o aleja, doble clic vuelve a la vista entera"},
+        {valoresIniciales, "Muestra la curva de la que parte el ajuste, sin ajustar"},
+        {ajusteOptimo, "El óptimo de mínimos cuadrados del conjunto seleccionado, con errores "
+                       "típicos e intervalos del 95 %"},
+        {copiar, "Copia los resultados como texto y como tabla para un procesador de textos"},
+        {exportar, "Guarda la gráfica (PNG, PDF, SVG) o los datos y resultados (CSV)"},
+        {compararModelos, "Ajusta los cuatro modelos y dice cuál prefieren los datos (AICc)"},
+        {textoMetodos, "Copia un párrafo en español que describe el análisis para un informe"},
+        {cifrasCompletas, "Copia los valores con 15 cifras significativas en lugar de como se ven"},
+        {resultados, "Parámetros y magnitudes leídas en la curva, con error típico e intervalo "
+                     "del 95 % por verosimilitud perfilada"},
+        {resumen, "n, grados de libertad, suma de cuadrados, s, R², el modelo y los avisos"},
+        {comparacion, "Cada modelo con su suma de cuadrados, AICc, ΔAICc, peso de Akaike y la "
+                      "prueba F frente a Gompertz"},
+        {veredicto, "El modelo que prefieren los datos, y con qué fuerza"},
+        {tiempo, "Escriba un t y pulse Intro: el valor de la curva allí con sus intervalos"},
+        {valor, "Escriba un valor y pulse Intro: el t en que la curva lo alcanza"},
+        {predicciones, "Las predicciones pedidas, con intervalos de confianza (IC) y de "
+                       "predicción (IP) del 95 %"},
+        {quitarConjunto, "Quita de la lista el conjunto seleccionado (no la tabla principal)"},
+        {comparacionConjuntos, "Diferencias entre los dos conjuntos (segundo menos primero) con "
+                               "su intervalo del 95 % y la prueba de cada una"},
+        {conclusionConjuntos, "La comparación de los dos conjuntos en palabras"},
+        {pestanas, "Resultados, comparación de modelos, predicciones, comparación de conjuntos y "
+                   "opciones de la gráfica"},
+    };
+    for (const auto& [widget, tip] : tips) {
+        widget->setToolTip(QString::fromUtf8(tip));
+    }
 }
 
 void AnalysisWindow::createWidgets() {
@@ -265,6 +306,7 @@ void AnalysisWindow::createWidgets() {
     pestanas->addTab(createPredictions(), QStringLiteral("Predicciones"));
     pestanas->addTab(createSetComparison(), QStringLiteral("Comparación de conjuntos"));
     pestanas->addTab(createPlotOptions(), QStringLiteral("Gráfica"));
+    addToolTips();
     layout->addWidget(pestanas, 0);
 }
 
@@ -573,7 +615,11 @@ void AnalysisWindow::showStart() {
 
 void AnalysisWindow::showResults() {
     showRows(*set().fit, converged());
-    resumen->setText(qs(fit::summaryText(analysis(), set().points)));
+    QString text = qs(fit::summaryText(analysis(), set().points));
+    if (selected_ == 0) { // which rows of the table, and any left out
+        text += '\n' + main_.capturedRowsNote();
+    }
+    resumen->setText(text);
 }
 
 void AnalysisWindow::updateApply() {
@@ -584,7 +630,9 @@ void AnalysisWindow::updateApply() {
     // Nothing to copy before a fit or a comparison.
     copiar->setEnabled(setComparison_ || std::any_of(sets_.begin(), sets_.end(),
                                                      [](const DataSet& d) { return d.fit; }));
-    aplicar->setToolTip(outside ? *outside : QString());
+    aplicar->setToolTip(outside ? *outside
+                                : QStringLiteral("Lleva a, c y t0 del ajuste de Gompertz de la "
+                                                 "tabla principal a la ventana principal"));
 }
 
 // The curves of the shown sets, and the band of the selected set's fit,

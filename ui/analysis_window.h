@@ -104,6 +104,7 @@ class AnalysisWindow : public QWidget {
     void clearAllResults();
     void clearSetComparison();
     void createWidgets();
+    void addToolTips();
     void createPlot();
     QWidget* createComparison();
     QWidget* createPredictions();

@@ -27,6 +27,7 @@ class QUndoStack;
 namespace gompertz::ui {
 
 class AnalysisWindow;
+class ManualWindow;
 class GraphBox;
 class MathPicture;
 
@@ -56,6 +57,7 @@ class Form1 : public QMainWindow, private data::CellTable {
     void setMessageSink(std::unique_ptr<MessageSink> sink);
     void setFileChooser(std::unique_ptr<FileChooser> chooser);
     AnalysisWindow* analysisWindow() const { return analysis_; }
+    ManualWindow* manualWindow() const { return manual_; }
     QUndoStack* undoStack() const { return undo_; }
     // The folder every file dialog of this run starts in, shared with the
     // analysis window's dialogs.
@@ -73,6 +75,9 @@ class Form1 : public QMainWindow, private data::CellTable {
     // What the analysis window works on: the captured points, the ticked
     // fix boxes and the parameters in force.
     std::vector<fit::Point> capturedPoints() const;
+    // Which rows of the table the captured points are, and which later rows
+    // hold numbers that the capture left out, and why, in a sentence or two.
+    QString capturedRowsNote() const;
     fit::Fixed fixedParameters() const;
     fit::Parameters currentParameters() const;
     // Why these parameters cannot be shown by the scroll bars (naming the
@@ -106,6 +111,9 @@ class Form1 : public QMainWindow, private data::CellTable {
     void abrir();
     void guardarComo();
     void importar();
+    // Archivo → Ejemplos: the example's rows into the table, asking first as
+    // "Abrir…" does, as one undo step.
+    void loadExampleRows(std::size_t index);
     bool pasteIntoCell(QLineEdit* cell);
     void showCellMenu(QLineEdit* cell, const QPoint& at);
     // One undo step, when the parameters differ from before.
@@ -128,6 +136,7 @@ class Form1 : public QMainWindow, private data::CellTable {
     bool mayDropUnsavedRows(const QString& question);
 
     void openAnalysis();
+    void openManual();
     void showAbout();
     void createTable();
     void createGraphArea();
@@ -209,6 +218,7 @@ class Form1 : public QMainWindow, private data::CellTable {
     TableTexts savedTexts_{};
     std::string currentFile_ = data::kDataFileName;
     AnalysisWindow* analysis_ = nullptr;
+    ManualWindow* manual_ = nullptr;
 
     std::array<QLineEdit*, data::kRows> xv_{};
     std::array<QLineEdit*, data::kRows> yv_{};

@@ -1,6 +1,9 @@
 // What the main window offers the analysis window, and the about box.
 #include "analysis_window.h"
+#include "manual_window.h"
 #include "form1.h"
+
+#include "data/examples.h"
 #include "parameter_step.h"
 
 #include <QAction>
@@ -22,6 +25,15 @@ void Form1::openAnalysis() {
     analysis_->activateWindow();
 }
 
+void Form1::openManual() {
+    if (manual_ == nullptr) {
+        manual_ = new ManualWindow(this);
+    }
+    manual_->show();
+    manual_->raise();
+    manual_->activateWindow();
+}
+
 void Form1::showAbout() {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Acerca de Gompertz"),
                     QStringLiteral("<b>Gompertz %1</b><br>Ajuste de curvas de crecimiento de Gompertz."
@@ -41,6 +53,31 @@ std::vector<fit::Point> Form1::capturedPoints() const {
         points.push_back({state_.dataX[i], state_.dataY[i]});
     }
     return points;
+}
+
+QString Form1::capturedRowsNote() const {
+    const int captured = state_.pointCount;
+    QString note = captured == 1 ? QStringLiteral("El ajuste usa la fila 1 de la tabla.")
+                                 : QStringLiteral("El ajuste usa las filas 1 a %1 de la tabla.")
+                                       .arg(captured);
+    const std::vector<int> left = data::rowsLeftOut(*this, captured);
+    if (left.empty()) {
+        return note;
+    }
+    QStringList rows;
+    for (const int row : left) {
+        rows << QString::number(row + 1);
+    }
+    const QString listed =
+        rows.size() == 1 ? rows[0] : rows.mid(0, rows.size() - 1).join(", ") + " y " + rows.last();
+    note += rows.size() == 1 ? QStringLiteral(" La fila %1 tiene números pero queda fuera")
+                                   .arg(listed)
+                             : QStringLiteral(" Las filas %1 tienen números pero quedan fuera")
+                                   .arg(listed);
+    note += QStringLiteral(": la fila %1 está vacía o no tiene dos números, y la tabla se lee "
+                           "solo hasta la primera fila así (las de debajo quedan en gris).")
+                .arg(captured + 1);
+    return note;
 }
 
 fit::Fixed Form1::fixedParameters() const {

@@ -1,6 +1,8 @@
 // The menu bar: files anywhere, import, paste of spreadsheet rows, undo and
 // redo of the parameters, the analysis window and the about box.
 #include "form1.h"
+
+#include "data/examples.h"
 #include "parameter_step.h"
 
 #include "data/columns.h"
@@ -174,6 +176,8 @@ void Form1::createMenus() {
                                  QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(actionAnalisis, &QAction::triggered, this, &Form1::openAnalysis);
     QMenu* help = menuBar()->addMenu(QStringLiteral("A&yuda"));
+    connect(namedAction(help, "actionManual", QStringLiteral("Manual"), QKeySequence(Qt::Key_F1)),
+            &QAction::triggered, this, &Form1::openManual);
     connect(namedAction(help, "actionAcercaDe", QStringLiteral("Acerca de Gompertz")),
             &QAction::triggered, this, &Form1::showAbout);
 }
@@ -188,6 +192,17 @@ void Form1::createFileMenu() {
             &QAction::triggered, this, &Form1::guardarComo);
     connect(namedAction(file, "actionImportar", QStringLiteral("Importar…")), &QAction::triggered,
             this, &Form1::importar);
+    QMenu* ejemplos = file->addMenu(QStringLiteral("E&jemplos"));
+    ejemplos->setObjectName(QStringLiteral("menuEjemplos"));
+    ejemplos->setToolTipsVisible(true);
+    for (std::size_t i = 0; i < data::examples().size(); ++i) {
+        const data::Example& example = data::examples()[i];
+        QAction* action = ejemplos->addAction(QString::fromUtf8(example.name));
+        action->setObjectName(QStringLiteral("actionEjemplo%1").arg(i + 1));
+        action->setToolTip(QStringLiteral("Fuente: %1").arg(QString::fromUtf8(example.source)));
+        action->setStatusTip(action->toolTip());
+        connect(action, &QAction::triggered, this, [this, i] { loadExampleRows(i); });
+    }
     file->addSeparator();
     connect(namedAction(file, "actionSalir", QStringLiteral("Salir"),
                         QKeySequence(Qt::CTRL | Qt::Key_Q)),
@@ -243,6 +258,15 @@ void Form1::replaceTable(const QString& action, const QString& path,
 void Form1::abrir() {
     const QString path = files_->openFileName(this, QStringLiteral("Abrir datos"), kDataFilters);
     replaceTable(QStringLiteral("Abrir"), path, [&] { return loadFrom(path.toStdString()); });
+}
+
+void Form1::loadExampleRows(std::size_t index) {
+    const data::Example& example = data::examples().at(index);
+    const QString name = QString::fromUtf8(example.name).section(QLatin1Char(':'), 0, 0);
+    replaceTable(QStringLiteral("Ejemplo"), name, [&] {
+        data::loadExample(*this, example);
+        return true;
+    });
 }
 
 void Form1::guardarComo() {
