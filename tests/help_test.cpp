@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTextBrowser>
 #include <QUrl>
 
@@ -120,7 +121,8 @@ class HelpTest : public QObject {
             // Named controls are the window's own; the rest belong to Qt's
             // composite widgets (a combo box's list, a spin box's editor).
             if (!control || widget->objectName().isEmpty() ||
-                widget->objectName().startsWith("qt_")) {
+                widget->objectName().startsWith("qt_") ||
+                qobject_cast<QTabBar*>(widget->parentWidget())) {
                 continue;
             }
             QVERIFY2(!widget->toolTip().isEmpty(), qPrintable(widget->objectName()));
