@@ -72,6 +72,52 @@ fi
 echo "run.sh saved datos.txt in the folder it was started from"
 SESSION
 chmod +x "$work/session.sh"
+
+# On a small screen, and on a large one at twice the scale, under a window
+# manager: both windows open within the screen (the analysis window beside
+# the main one where there is room), and the screenshots show them.
+cat >"$work/screens.sh" <<'SCREENS'
+#!/usr/bin/env bash
+set -euo pipefail
+program=$1; shots=$2; name=$3; width=$4; height=$5
+openbox >/dev/null 2>&1 &
+sleep 0.5
+"$program" &
+pid=$!
+main=""
+for _ in $(seq 100); do
+  main=$(xdotool search --name '^Ajuste de Curvas Gompertz\.$' 2>/dev/null | head -n 1 || true)
+  [ -n "$main" ] && break
+  sleep 0.1
+done
+[ -n "$main" ] || { echo "no main window on the $name screen" >&2; kill "$pid"; exit 1; }
+sleep 0.5
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+xdotool key --window "$main" ctrl+l
+analysis=""
+for _ in $(seq 100); do
+  analysis=$(xdotool search --name '^Análisis del ajuste$' 2>/dev/null | head -n 1 || true)
+  [ -n "$analysis" ] && break
+  sleep 0.1
+done
+[ -n "$analysis" ] || { echo "no analysis window on the $name screen" >&2; kill "$pid"; exit 1; }
+sleep 1
+for window in "$main" "$analysis"; do
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  if [ "$X" -lt 0 ] || [ "$Y" -lt 0 ] || [ $((X + WIDTH)) -gt "$width" ] || [ $((Y + HEIGHT)) -gt "$height" ]; then
+    echo "a window at $X,$Y of $WIDTH x $HEIGHT leaves the $name screen ($width x $height)" >&2
+    kill "$pid"
+    exit 1
+  fi
+done
+import -window root "$shots/screen-$name.png"
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+echo "both windows within the $name screen"
+SCREENS
+chmod +x "$work/screens.sh"
 cd "$work"
 unset QT_QPA_PLATFORM
 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$work/session.sh" "$program" "$shots" "$run_script"
+xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$work/screens.sh" "$program" "$shots" 1024x768 1024 768
+QT_SCALE_FACTOR=2 xvfb-run -a -s "-screen 0 1600x1000x24 -dpi 96" "$work/screens.sh" "$program" "$shots" 1600x1000-x2 1600 1000

@@ -24,6 +24,8 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollArea>
+#include <QScreen>
+#include <QSplitter>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -148,6 +150,28 @@ AnalysisWindow::AnalysisWindow(Form1& main)
     updateApply();
 }
 
+void AnalysisWindow::placeBesideMain() {
+    const QScreen* screen = main_.screen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect available = screen->availableGeometry();
+    // Room for the frame a window manager adds around the client area.
+    constexpr int kFrame = 40;
+    const QSize wanted(980, 860);
+    const QSize size(std::min(wanted.width(), available.width() - 8),
+                     std::min(wanted.height(), available.height() - kFrame));
+    resize(size);
+    const QRect beside = main_.frameGeometry();
+    int x = beside.right() + 1;
+    if (x + size.width() + 8 > available.right()) { // no room: as far right as it goes
+        x = std::max(available.left(), available.right() - size.width() - 8);
+    }
+    const int y = std::clamp(beside.top(), available.top(),
+                             std::max(available.top(), available.bottom() - size.height() - kFrame));
+    move(x, y);
+}
+
 void AnalysisWindow::setMessageSink(std::unique_ptr<MessageSink> sink) {
     messages_ = std::move(sink);
 }
@@ -196,8 +220,21 @@ void AnalysisWindow::addToolTips() {
     }
 }
 
+// Everything scrolls within the window, so that each control can be reached
+// on a small screen; a splitter shares the height between the plot and the
+// results.
 void AnalysisWindow::createWidgets() {
-    auto* layout = new QVBoxLayout(this);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("desplazamiento"));
+    scroller->setWidgetResizable(true);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setFocusPolicy(Qt::NoFocus); // not a stop of the tab order
+    outer->addWidget(scroller);
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("contenido"));
+    auto* layout = new QVBoxLayout(content);
     auto* models = new QHBoxLayout;
     auto* caption = new QLabel(QStringLiteral("Modelo:"), this);
     modelo = new QComboBox(this);
@@ -237,12 +274,26 @@ void AnalysisWindow::createWidgets() {
     models->addWidget(ponderacion);
     layout->addLayout(models);
     createPlot();
-    auto* plotAndSets = new QHBoxLayout;
+    auto* divisor = new QSplitter(Qt::Vertical, content);
+    divisor->setObjectName(QStringLiteral("divisor"));
+    divisor->setChildrenCollapsible(false);
+    auto* upper = new QWidget(divisor);
+    auto* plotAndSets = new QHBoxLayout(upper);
+    plotAndSets->setContentsMargins(0, 0, 0, 0);
     plotAndSets->addWidget(grafica, 1);
     plotAndSets->addWidget(createSets());
-    layout->addLayout(plotAndSets, 3);
+    auto* lower = new QWidget(divisor);
+    auto* lowerLayout = new QVBoxLayout(lower);
+    lowerLayout->setContentsMargins(0, 0, 0, 0);
+    divisor->addWidget(upper);
+    divisor->addWidget(lower);
+    divisor->setStretchFactor(0, 3);
+    divisor->setStretchFactor(1, 2);
+    layout->addWidget(divisor, 1);
 
+    // Fitting in one row, what goes to a report in the next.
     auto* buttons = new QHBoxLayout;
+    auto* reportButtons = new QHBoxLayout;
     const auto button = [&](QPushButton*& target, const char* name, const QString& caption,
                             void (AnalysisWindow::*handler)()) {
         target = new QPushButton(caption, this);
@@ -256,16 +307,21 @@ void AnalysisWindow::createWidgets() {
            &AnalysisWindow::ajusteOptimo_Click);
     button(aplicar, "aplicar", QStringLiteral("Aplicar a la ventana principal"),
            &AnalysisWindow::aplicar_Click);
-    button(copiar, "copiar", QStringLiteral("Copiar resultados"), &AnalysisWindow::copiar_Click);
-    button(exportar, "exportar", QStringLiteral("Exportar…"), &AnalysisWindow::exportar_Click);
     button(compararModelos, "compararModelos", QStringLiteral("Comparar modelos"),
            &AnalysisWindow::compararModelos_Click);
-    button(textoMetodos, "textoMetodos", QStringLiteral("Texto de métodos"),
-           &AnalysisWindow::textoMetodos_Click);
+    buttons->addStretch(1);
+    auto* const fitting = buttons;
+    buttons = reportButtons;
+    button(copiar, "copiar", QStringLiteral("Copiar resultados"), &AnalysisWindow::copiar_Click);
     cifrasCompletas = new QCheckBox(QStringLiteral("15 cifras"), this);
     cifrasCompletas->setObjectName(QStringLiteral("cifrasCompletas"));
     buttons->addWidget(cifrasCompletas);
-    layout->addLayout(buttons);
+    button(textoMetodos, "textoMetodos", QStringLiteral("Texto de métodos"),
+           &AnalysisWindow::textoMetodos_Click);
+    button(exportar, "exportar", QStringLiteral("Exportar…"), &AnalysisWindow::exportar_Click);
+    buttons->addStretch(1);
+    lowerLayout->addLayout(fitting);
+    lowerLayout->addLayout(reportButtons);
 
     auto* results = new QWidget(this);
     auto* resultsLayout = new QVBoxLayout(results);
@@ -307,7 +363,8 @@ void AnalysisWindow::createWidgets() {
     pestanas->addTab(createSetComparison(), QStringLiteral("Comparación de conjuntos"));
     pestanas->addTab(createPlotOptions(), QStringLiteral("Gráfica"));
     addToolTips();
-    layout->addWidget(pestanas, 0);
+    lowerLayout->addWidget(pestanas, 1);
+    scroller->setWidget(content);
 }
 
 QWidget* AnalysisWindow::createPredictions() {
@@ -383,7 +440,7 @@ void AnalysisWindow::createPlot() {
     grafica->setObjectName(QStringLiteral("grafica"));
     grafica->setLocale(QLocale(QLocale::Spanish, QLocale::Spain));
     grafica->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
-    grafica->setMinimumHeight(320);
+    grafica->setMinimumHeight(220);
 
     QCPAxisRect* top = grafica->axisRect();
     auto* bottom = new QCPAxisRect(grafica);

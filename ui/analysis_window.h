@@ -65,6 +65,11 @@ class AnalysisWindow : public QWidget {
   public:
     explicit AnalysisWindow(Form1& main);
 
+    // Beside the main window, as large as the screen leaves room for, up to
+    // its designed size; over the main window's right side only when the
+    // screen has no room beside it.
+    void placeBesideMain();
+
     void setMessageSink(std::unique_ptr<MessageSink> sink);
     void setFileChooser(std::unique_ptr<FileChooser> chooser);
 

@@ -1,5 +1,9 @@
 #include "form1.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
+
 #include "data/data_file.h"
 #include "graph_box.h"
 #include "model/descent.h"
@@ -35,6 +39,19 @@ bool movesToAnotherControl(const QFocusEvent* focus) {
 
 } // namespace
 
+// A screen smaller than the window gets a window as large as it, whose
+// client area scrolls. The offscreen platform's nominal screen (800 × 600,
+// never seen) keeps the designed size.
+void Form1::fitScreen() {
+    const QScreen* shown = screen();
+    if (shown == nullptr || QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        return;
+    }
+    constexpr int kFrame = 40; // a window manager's title bar and borders
+    const QRect available = shown->availableGeometry();
+    resize(std::min(width(), available.width()), std::min(height(), available.height() - kFrame));
+}
+
 Form1::Form1(QWidget* parent)
     : QMainWindow(parent), messages_(std::make_unique<MessageBoxSink>(this)),
       files_(std::make_unique<DialogFileChooser>(dialogFolder_)), central_(new QWidget(this)) {
@@ -44,10 +61,19 @@ Form1::Form1(QWidget* parent)
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(8.25);
     setFont(font);
-    setCentralWidget(central_);
+    // The controls keep their designed places; on a screen smaller than the
+    // window, the client area scrolls.
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("desplazamiento"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setFocusPolicy(Qt::NoFocus); // not a stop of the tab order
+    central_->setFixedSize(724, 691);
+    scroller->setWidget(central_);
+    setCentralWidget(scroller);
     createMenus();
     // The designed client area lies below the menu bar.
     resize(724, 691 + menuBar()->sizeHint().height());
+    fitScreen();
     createTable();
     createGraphArea();
     createParameterPanel();

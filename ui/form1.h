@@ -137,6 +137,7 @@ class Form1 : public QMainWindow, private data::CellTable {
 
     void openAnalysis();
     void openManual();
+    void fitScreen();
     void showAbout();
     void createTable();
     void createGraphArea();

@@ -18,6 +18,7 @@ void Form1::openAnalysis() {
     }
     if (analysis_ == nullptr) {
         analysis_ = new AnalysisWindow(*this);
+        analysis_->placeBesideMain();
     }
     analysis_->refresh();
     analysis_->show();

@@ -39,9 +39,9 @@ SaveAnswer MessageBoxSink::askToSave(const QString& text) {
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);
     box.setObjectName(QStringLiteral("preguntaGuardar"));
     box.setTextFormat(Qt::PlainText);
-    box.button(QMessageBox::Save)->setText(QStringLiteral("Guardar"));
-    box.button(QMessageBox::Discard)->setText(QStringLiteral("Descartar"));
-    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancelar"));
+    box.button(QMessageBox::Save)->setText(QStringLiteral("&Guardar"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("&Descartar"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("&Cancelar"));
     box.setDefaultButton(QMessageBox::Save);
     box.setEscapeButton(QMessageBox::Cancel);
     widenForCaption(box);
