@@ -159,6 +159,14 @@ class ReportOutputTest : public QObject {
         QCOMPARE(r.messages, QStringList());
         QCOMPARE(r.plot->yAxis->scaleType(), QCPAxis::stLogarithmic);
         QVERIFY(r.plot->yAxis->range().lower > 0.0);
+        // A zero typed later ends it, saying why.
+        r.w.type("yv_0", "0");
+        r.w.click("Command5");
+        r.w.click("Command5");
+        QVERIFY(!r.get<QCheckBox>("ejeLog")->isChecked());
+        QCOMPARE(r.plot->yAxis->scaleType(), QCPAxis::stLinear);
+        QCOMPARE(r.messages.size(), 1);
+        QVERIFY(r.messages[0].startsWith("El eje logarítmico necesita valores mayores que 0"));
     }
 
     void theResidualPanelComesAndGoesOnScreenAndInTheFiles() {

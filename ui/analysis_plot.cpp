@@ -186,36 +186,44 @@ QString AnalysisWindow::parametersBoxText() const {
     return lines.join('\n');
 }
 
-void AnalysisWindow::ejeLog_Toggled(bool on) {
-    if (on) {
-        for (std::size_t i = 0; i < sets_.size(); ++i) {
-            if (!shown(static_cast<int>(i))) {
-                continue;
-            }
-            for (const fit::Point& point : sets_[i].points) {
-                if (!(point.y > 0.0)) {
-                    {
-                        const QSignalBlocker quiet(ejeLog);
-                        ejeLog->setChecked(false);
-                    }
-                    messages_->show(
-                        QStringLiteral("El eje logarítmico necesita valores mayores que 0: «%1» "
-                                       "tiene el valor %2 en t = %3.")
-                            .arg(sets_[i].name,
-                                 QString::fromStdString(formatNumber(point.y, 6)),
-                                 QString::fromStdString(formatNumber(point.t, 6))));
-                    return;
-                }
+std::optional<QString> AnalysisWindow::notPositive() const {
+    for (std::size_t i = 0; i < sets_.size(); ++i) {
+        if (!shown(static_cast<int>(i))) {
+            continue;
+        }
+        for (const fit::Point& point : sets_[i].points) {
+            if (!(point.y > 0.0)) {
+                return QStringLiteral("El eje logarítmico necesita valores mayores que 0: «%1» "
+                                      "tiene el valor %2 en t = %3.")
+                    .arg(sets_[i].name, QString::fromStdString(formatNumber(point.y, 6)),
+                         QString::fromStdString(formatNumber(point.t, 6)));
             }
         }
     }
+    return std::nullopt;
+}
+
+void AnalysisWindow::ejeLog_Toggled(bool on) {
+    if (const auto problem = on ? notPositive() : std::nullopt) {
+        {
+            const QSignalBlocker quiet(ejeLog);
+            ejeLog->setChecked(false);
+        }
+        messages_->show(*problem);
+        return;
+    }
+    setValueScale(on);
+    replot();
+}
+
+void AnalysisWindow::setValueScale(bool logarithmic) {
+    const bool on = logarithmic;
     grafica->yAxis->setScaleType(on ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
     if (on) {
         grafica->yAxis->setTicker(QSharedPointer<QCPAxisTickerLog>::create());
     } else {
         grafica->yAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
     }
-    replot();
 }
 
 void AnalysisWindow::copiarGrafica_Click() {

@@ -770,6 +770,18 @@ bool AnalysisWindow::shown(int index) const {
 }
 
 void AnalysisWindow::replot() {
+    // A value at or below 0 shown later (new points, a set shown or added)
+    // ends the logarithmic axis, saying why.
+    if (ejeLog->isChecked()) {
+        if (const auto problem = notPositive()) {
+            {
+                const QSignalBlocker quiet(ejeLog);
+                ejeLog->setChecked(false);
+            }
+            setValueScale(false);
+            messages_->show(*problem);
+        }
+    }
     const fit::Parameters p = shownParameters();
     QVector<double> t;
     QVector<double> y;

@@ -131,6 +131,9 @@ class AnalysisWindow : public QWidget {
     // and the parameters' box, as the plot's options say.
     void applyPlotOptions();
     void ejeLog_Toggled(bool on);
+    // Why a shown value rules out the logarithmic axis, or nothing.
+    std::optional<QString> notPositive() const;
+    void setValueScale(bool logarithmic);
     void copiarGrafica_Click();
     QString parametersBoxText() const;
     // The plot as a PNG of the chosen width and height in pixels, its text
