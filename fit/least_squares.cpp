@@ -1,6 +1,7 @@
 #include "least_squares.h"
 
 #include "statistics.h"
+#include "units.h"
 
 #include <cminpack.h>
 #include <gsl/gsl_errno.h>
@@ -51,103 +52,6 @@ bool usable(const GrowthModel& model, const Parameters& p) {
     }
     return true;
 }
-
-// The units the solver works in: t = centre + half * u, y = height * v,
-// so that u spans [-1, 1] and the largest |v| is 1. Then an amplitude or a
-// level is height times its unit value, a rate is over half, a time is
-// centre + half times its unit value, and a shape has no unit.
-struct Scale {
-    double centre = 0.0;
-    double half = 1.0;
-    double height = 1.0;
-    double weightScale = 1.0; // weights in the fit's units average 1
-
-    explicit Scale(const std::vector<Point>& points) {
-        if (points.empty()) {
-            return;
-        }
-        const auto [lo, hi] = std::minmax_element(
-            points.begin(), points.end(), [](const Point& l, const Point& r) { return l.t < r.t; });
-        // Halved before the difference, which may exceed the largest double.
-        const double span = hi->t / 2 - lo->t / 2;
-        half = span > 0.0 ? span : 1.0;
-        centre = lo->t + half;
-        double top = 0.0;
-        for (const Point& point : points) {
-            top = std::max(top, std::fabs(point.y));
-        }
-        height = top > 0.0 ? top : 1.0;
-        double total = 0.0;
-        for (const Point& point : points) {
-            total += point.weight / static_cast<double>(points.size());
-        }
-        weightScale = total > 0.0 && std::isfinite(total) ? total : 1.0;
-    }
-
-    std::vector<Point> toUnit(const std::vector<Point>& points) const {
-        std::vector<Point> out;
-        out.reserve(points.size());
-        for (const Point& point : points) {
-            out.push_back({(point.t - centre) / half, point.y / height, point.weight / weightScale});
-        }
-        return out;
-    }
-    Parameters toUnit(const GrowthModel& model, const Parameters& p) const {
-        Parameters out = p;
-        for (std::size_t j = 0; j < countOf(model); ++j) {
-            switch (model.parameter(static_cast<int>(j)).role) {
-            case Role::Amplitude:
-            case Role::Level:
-                out[j] = p[j] / height;
-                break;
-            case Role::Rate:
-                out[j] = p[j] * half;
-                break;
-            case Role::Time:
-                out[j] = (p[j] - centre) / half;
-                break;
-            case Role::Shape:
-                break;
-            }
-        }
-        return out;
-    }
-    Parameters fromUnit(const GrowthModel& model, const Parameters& q) const {
-        Parameters out = q;
-        for (std::size_t j = 0; j < countOf(model); ++j) {
-            switch (model.parameter(static_cast<int>(j)).role) {
-            case Role::Amplitude:
-            case Role::Level:
-                out[j] = q[j] * height;
-                break;
-            case Role::Rate:
-                out[j] = q[j] / half;
-                break;
-            case Role::Time:
-                out[j] = centre + q[j] * half;
-                break;
-            case Role::Shape:
-                break;
-            }
-        }
-        return out;
-    }
-    // d(parameter) / d(its unit value): the covariance's scale.
-    double factor(Role role) const {
-        switch (role) {
-        case Role::Amplitude:
-        case Role::Level:
-            return height;
-        case Role::Rate:
-            return 1.0 / half;
-        case Role::Time:
-            return half;
-        case Role::Shape:
-            break;
-        }
-        return 1.0;
-    }
-};
 
 // Within a thousandth of every free parameter of a known optimum, a run
 // has joined that optimum's basin: it would end there.
@@ -625,30 +529,38 @@ double scaledGramDeterminant(const gsl_matrix* J) {
 
 // s^2 (J^T J)^-1 in the fit's units, from the Jacobian at the optimum;
 // none when it cannot be worked out.
+// fit.covariance = s2 times the inverse over the free parameters, placed
+// in their rows and columns; false, and none, when a value is not finite.
+bool setCovariance(Fit& fit, double s2, const gsl_matrix* inverse) {
+    const GrowthModel& model = *fit.model;
+    Matrix C{};
+    for (std::size_t a = 0, ka = 0; a < countOf(model); ++a) {
+        if (fit.fixed[a]) {
+            continue;
+        }
+        for (std::size_t b = 0, kb = 0; b < countOf(model); ++b) {
+            if (!fit.fixed[b]) {
+                C[a][b] = s2 * gsl_matrix_get(inverse, ka, kb++);
+                if (!std::isfinite(C[a][b])) {
+                    return false;
+                }
+            }
+        }
+        ++ka;
+    }
+    fit.covariance = C;
+    return true;
+}
+
 void addCovariance(Fit& fit, const std::vector<Point>& unitPoints, const Parameters& unit) {
     const GrowthModel& model = *fit.model;
     const auto p = static_cast<std::size_t>(fit.freeParameters);
     gsl_matrix* J = jacobianAt(model, unitPoints, fit.fixed, unit);
     gsl_matrix* covar = gsl_matrix_alloc(p, p);
     const double s2 = sumOfSquares(model, unitPoints, unit) / fit.degreesOfFreedom;
-    bool computed = gsl_multifit_nlinear_covar(J, 0.0, covar) == GSL_SUCCESS;
-    Matrix C{};
-    for (std::size_t a = 0, ka = 0; a < countOf(model) && computed; ++a) {
-        if (fit.fixed[a]) {
-            continue;
-        }
-        for (std::size_t b = 0, kb = 0; b < countOf(model); ++b) {
-            if (!fit.fixed[b]) {
-                C[a][b] = s2 * gsl_matrix_get(covar, ka, kb++);
-                computed = computed && std::isfinite(C[a][b]);
-            }
-        }
-        ++ka;
-    }
+    const bool computed = gsl_multifit_nlinear_covar(J, 0.0, covar) == GSL_SUCCESS &&
+                          setCovariance(fit, s2, covar);
     fit.illDetermined = !computed || scaledGramDeterminant(J) < 1e-12;
-    if (computed) {
-        fit.covariance = C;
-    }
     gsl_matrix_free(J);
     gsl_matrix_free(covar);
 }
@@ -656,7 +568,6 @@ void addCovariance(Fit& fit, const std::vector<Point>& unitPoints, const Paramet
 // The same from the normal equations, for a long series: s^2 (J^T W J)^-1
 // by Cholesky, the Jacobian never held in memory.
 void addCovarianceOfLongSeries(Fit& fit, const NormalEquations& at) {
-    const GrowthModel& model = *fit.model;
     const std::size_t k = at.k;
     const double s2 = at.sse / fit.degreesOfFreedom;
     gsl_matrix* A = gsl_matrix_alloc(k, k);
@@ -671,25 +582,10 @@ void addCovarianceOfLongSeries(Fit& fit, const NormalEquations& at) {
         const double pivot = gsl_matrix_get(A, a, a);
         determinant *= pivot * pivot / at.jtj[a][a];
     }
-    computed = computed && gsl_linalg_cholesky_invert(A) == GSL_SUCCESS;
-    Matrix C{};
-    for (std::size_t a = 0, ka = 0; a < countOf(model) && computed; ++a) {
-        if (fit.fixed[a]) {
-            continue;
-        }
-        for (std::size_t b = 0, kb = 0; b < countOf(model); ++b) {
-            if (!fit.fixed[b]) {
-                C[a][b] = s2 * gsl_matrix_get(A, ka, kb++);
-                computed = computed && std::isfinite(C[a][b]);
-            }
-        }
-        ++ka;
-    }
+    computed = computed && gsl_linalg_cholesky_invert(A) == GSL_SUCCESS &&
+               setCovariance(fit, s2, A);
     gsl_matrix_free(A);
     fit.illDetermined = !computed || determinant < 1e-12;
-    if (computed) {
-        fit.covariance = C;
-    }
 }
 
 // A square (SSE, variance) scaled back below the smallest normal double,

@@ -2,6 +2,7 @@
 
 #include "model/number_text.h"
 #include "statistics.h"
+#include "units.h"
 
 #include <cminpack.h>
 #include <gsl/gsl_cdf.h>
@@ -22,8 +23,7 @@ struct Slot {
     int sets; // 0 both, 1 the first, 2 the second
 };
 
-// The joint problem in units where t spans [-1, 1] and the largest |y| is
-// 1, weights averaging 1, as the single fits are solved; a shape moves by
+// The joint problem in the single fits' units (units.h); a shape moves by
 // its logarithm.
 struct Joint {
     const GrowthModel* model;
@@ -80,52 +80,6 @@ int evaluateJoint(void* data, int, int, const double* x, double* f, double* J, i
                   int iflag) {
     return static_cast<const Joint*>(data)->evaluate(x, f, J, ldJ, iflag);
 }
-
-struct Units {
-    double centre = 0.0, half = 1.0, height = 1.0, weight = 1.0;
-
-    explicit Units(const std::vector<Point>& points) {
-        double lo = points.front().t, hi = lo, top = 0.0, total = 0.0;
-        for (const Point& point : points) {
-            lo = std::min(lo, point.t);
-            hi = std::max(hi, point.t);
-            top = std::max(top, std::fabs(point.y));
-            total += point.weight / static_cast<double>(points.size());
-        }
-        half = hi / 2 - lo / 2 > 0.0 ? hi / 2 - lo / 2 : 1.0;
-        centre = lo + half;
-        height = top > 0.0 ? top : 1.0;
-        weight = total > 0.0 && std::isfinite(total) ? total : 1.0;
-    }
-    std::vector<Point> toUnit(const std::vector<Point>& points) const {
-        std::vector<Point> out;
-        out.reserve(points.size());
-        for (const Point& point : points) {
-            out.push_back({(point.t - centre) / half, point.y / height, point.weight / weight});
-        }
-        return out;
-    }
-    // To units (forward) or back.
-    Parameters convert(const GrowthModel& model, Parameters p, bool forward) const {
-        for (std::size_t j = 0; j < countOf(model); ++j) {
-            switch (model.parameter(static_cast<int>(j)).role) {
-            case Role::Amplitude:
-            case Role::Level:
-                p[j] = forward ? p[j] / height : p[j] * height;
-                break;
-            case Role::Rate:
-                p[j] = forward ? p[j] * half : p[j] / half;
-                break;
-            case Role::Time:
-                p[j] = forward ? (p[j] - centre) / half : centre + p[j] * half;
-                break;
-            case Role::Shape:
-                break;
-            }
-        }
-        return p;
-    }
-};
 
 JointFit runJoint(Joint& joint, const Parameters& start1, const Parameters& start2) {
     JointFit out;
@@ -212,15 +166,15 @@ JointFit fitJointly(const GrowthModel& model, const std::vector<Point>& first,
                     const std::vector<Point>& second, const Fixed& fixed,
                     const std::array<bool, kMaxParameters>& shared, const Parameters& startFirst,
                     const Parameters& startSecond) {
-    std::vector<Point> both = first;
-    both.insert(both.end(), second.begin(), second.end());
     if (first.empty() || second.empty()) {
         return {};
     }
-    const Units units(both);
+    std::vector<Point> both = first;
+    both.insert(both.end(), second.begin(), second.end());
+    const Scale units(both);
     Joint joint{&model, units.toUnit(first), units.toUnit(second), {}, {}, {}, {}};
-    const Parameters u1 = units.convert(model, startFirst, true);
-    const Parameters u2 = units.convert(model, startSecond, true);
+    const Parameters u1 = units.toUnit(model, startFirst);
+    const Parameters u2 = units.toUnit(model, startSecond);
     joint.heldFirst = u1;
     joint.heldSecond = u1; // a fixed parameter holds one value for both
     for (std::size_t j = 0; j < countOf(model); ++j) {
@@ -253,8 +207,8 @@ JointFit fitJointly(const GrowthModel& model, const std::vector<Point>& first,
             best = run;
         }
     }
-    best.first = units.convert(model, best.first, false);
-    best.second = units.convert(model, best.second, false);
+    best.first = units.fromUnit(model, best.first);
+    best.second = units.fromUnit(model, best.second);
     best.sse = sumOfSquares(model, first, best.first) + sumOfSquares(model, second, best.second);
     return best;
 }

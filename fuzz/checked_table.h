@@ -1,8 +1,13 @@
 #pragma once
 
-// What the fuzz targets share: an abort that libFuzzer reports, and a table
-// that aborts on any row outside 0..19 and on any colouring.
+// What the fuzz targets share: an abort that libFuzzer reports, the check
+// that a message reads as shown, and a table that aborts on any row outside
+// 0..19 and on any colouring.
 #include "data/capture.h"
+
+#include <QChar>
+#include <QList>
+#include <QString>
 
 #include <array>
 #include <cstdlib>
@@ -13,6 +18,18 @@ namespace fuzzing {
 inline void require(bool condition) {
     if (!condition) {
         std::abort();
+    }
+}
+
+// A message reads as it is shown: valid UTF-8, nothing in it invisible.
+inline void requireShowable(const std::string& message) {
+    require(!message.empty());
+    const QString text = QString::fromUtf8(message);
+    require(text.toStdString() == message); // nothing was replaced by U+FFFD
+    for (const char32_t code : text.toUcs4()) {
+        const QChar::Category category = QChar::category(code);
+        require(category != QChar::Other_Control && category != QChar::Other_Format &&
+                category != QChar::Separator_Line && category != QChar::Separator_Paragraph);
     }
 }
 

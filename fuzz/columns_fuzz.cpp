@@ -22,6 +22,7 @@ using namespace gompertz;
 using namespace gompertz::data;
 using fuzzing::CheckedTable;
 using fuzzing::require;
+using fuzzing::requireShowable;
 
 namespace {
 
@@ -36,18 +37,6 @@ void requireReadsBack(double value) {
         require(false);
     }
     require(std::fabs(back - value) <= 1e-14 * std::fabs(value) + 5e-324);
-}
-
-// A message reads as it is shown: valid UTF-8, nothing in it invisible.
-void requireShowable(const std::string& message) {
-    require(!message.empty());
-    const QString text = QString::fromUtf8(message);
-    require(text.toStdString() == message); // nothing was replaced by U+FFFD
-    for (const char32_t code : text.toUcs4()) {
-        const QChar::Category category = QChar::category(code);
-        require(category != QChar::Other_Control && category != QChar::Other_Format &&
-                category != QChar::Separator_Line && category != QChar::Separator_Paragraph);
-    }
 }
 
 void checkRows(const std::variant<ColumnRows, std::string>& parsed, std::size_t width) {

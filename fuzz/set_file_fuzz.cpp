@@ -7,9 +7,6 @@
 #include "data/columns.h"
 #include "data/data_sets.h"
 
-#include <QChar>
-#include <QList>
-#include <QString>
 
 #include <cmath>
 #include <cstdint>
@@ -18,21 +15,7 @@
 
 using namespace gompertz::data;
 using fuzzing::require;
-
-namespace {
-
-void requireShowable(const std::string& message) {
-    require(!message.empty());
-    const QString text = QString::fromUtf8(message);
-    require(text.toStdString() == message); // nothing was replaced by U+FFFD
-    for (const char32_t code : text.toUcs4()) {
-        const QChar::Category category = QChar::category(code);
-        require(category != QChar::Other_Control && category != QChar::Other_Format &&
-                category != QChar::Separator_Line && category != QChar::Separator_Paragraph);
-    }
-}
-
-} // namespace
+using fuzzing::requireShowable;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text = textOf(std::string(reinterpret_cast<const char*>(data), size));

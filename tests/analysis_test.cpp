@@ -392,7 +392,7 @@ class AnalysisTest : public QObject {
         Analysis t;
         t.w.showGraph(dnase1());
         QTemporaryDir folder;
-        AnalysisWindow* window = t.open();
+        t.open();
         t.click("ajusteOptimo");
 
         t.chooser->path = folder.filePath("ajuste.csv");

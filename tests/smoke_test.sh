@@ -82,25 +82,24 @@ set -euo pipefail
 program=$1; shots=$2; name=$3; width=$4; height=$5
 openbox >/dev/null 2>&1 &
 sleep 0.5
+# The window captioned $1, within ten seconds.
+window_named() {
+  local found=""
+  for _ in $(seq 100); do
+    found=$(xdotool search --name "$1" 2>/dev/null | head -n 1 || true)
+    [ -n "$found" ] && break
+    sleep 0.1
+  done
+  [ -n "$found" ] || { echo "no window '$1' on the $name screen" >&2; kill "$pid"; exit 1; }
+  echo "$found"
+}
 "$program" &
 pid=$!
-main=""
-for _ in $(seq 100); do
-  main=$(xdotool search --name '^Ajuste de Curvas Gompertz\.$' 2>/dev/null | head -n 1 || true)
-  [ -n "$main" ] && break
-  sleep 0.1
-done
-[ -n "$main" ] || { echo "no main window on the $name screen" >&2; kill "$pid"; exit 1; }
+main=$(window_named '^Ajuste de Curvas Gompertz\.$')
 sleep 0.5
 xdotool windowactivate --sync "$main" 2>/dev/null || true
 xdotool key --window "$main" ctrl+l
-analysis=""
-for _ in $(seq 100); do
-  analysis=$(xdotool search --name '^Análisis del ajuste$' 2>/dev/null | head -n 1 || true)
-  [ -n "$analysis" ] && break
-  sleep 0.1
-done
-[ -n "$analysis" ] || { echo "no analysis window on the $name screen" >&2; kill "$pid"; exit 1; }
+analysis=$(window_named '^Análisis del ajuste$')
 sleep 1
 for window in "$main" "$analysis"; do
   eval "$(xdotool getwindowgeometry --shell "$window")"

@@ -204,16 +204,24 @@ std::optional<QString> AnalysisWindow::notPositive() const {
 }
 
 void AnalysisWindow::ejeLog_Toggled(bool on) {
-    if (const auto problem = on ? notPositive() : std::nullopt) {
-        {
-            const QSignalBlocker quiet(ejeLog);
-            ejeLog->setChecked(false);
-        }
-        messages_->show(*problem);
+    if (on && refusedLogAxis()) {
         return;
     }
     setValueScale(on);
     replot();
+}
+
+bool AnalysisWindow::refusedLogAxis() {
+    const auto problem = notPositive();
+    if (problem) {
+        {
+            const QSignalBlocker quiet(ejeLog);
+            ejeLog->setChecked(false);
+        }
+        setValueScale(false);
+        messages_->show(*problem);
+    }
+    return problem.has_value();
 }
 
 void AnalysisWindow::setValueScale(bool logarithmic) {

@@ -773,14 +773,7 @@ void AnalysisWindow::replot() {
     // A value at or below 0 shown later (new points, a set shown or added)
     // ends the logarithmic axis, saying why.
     if (ejeLog->isChecked()) {
-        if (const auto problem = notPositive()) {
-            {
-                const QSignalBlocker quiet(ejeLog);
-                ejeLog->setChecked(false);
-            }
-            setValueScale(false);
-            messages_->show(*problem);
-        }
+        refusedLogAxis();
     }
     const fit::Parameters p = shownParameters();
     QVector<double> t;

@@ -133,6 +133,9 @@ class AnalysisWindow : public QWidget {
     void ejeLog_Toggled(bool on);
     // Why a shown value rules out the logarithmic axis, or nothing.
     std::optional<QString> notPositive() const;
+    // Back to the linear axis, saying why, when a shown value rules the
+    // logarithmic one out; true then.
+    bool refusedLogAxis();
     void setValueScale(bool logarithmic);
     void copiarGrafica_Click();
     QString parametersBoxText() const;
