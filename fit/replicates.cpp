@@ -37,11 +37,39 @@ double deviationOf(const std::vector<Point>& points, const std::vector<std::size
     return std::sqrt(sum / static_cast<double>(at.size() - 1));
 }
 
+// A deviation this small beside the values is the rounding of their mean,
+// not a scatter that was measured: equal values read alike.
+constexpr double kRoundOff = 1e-12;
+
+double largestMagnitude(const std::vector<Point>& points, const std::vector<std::size_t>& at) {
+    double out = 0.0;
+    for (const std::size_t i : at) {
+        out = std::max(out, std::fabs(points[i].y));
+    }
+    return out;
+}
+
+// A weight the sums can hold: neither lost below the smallest normal number
+// nor past the largest.
+bool usableWeight(double weight) {
+    return std::isnormal(weight) && weight > 0.0;
+}
+
+std::string outOfReach(const std::string& weighting, double t, const std::string& what) {
+    return "La ponderación " + weighting + " da en t = " + shown(t) +
+           " un peso fuera del alcance de los números del ordenador (" + what +
+           "): exprese los valores en otras unidades, por ejemplo divididos o multiplicados "
+           "por una potencia de diez.";
+}
+
 std::optional<std::string> zeroValue(const std::vector<Point>& points) {
     for (const Point& point : points) {
         if (point.y == 0.0) {
             return "La ponderación 1/y² no admite valores nulos: en t = " + shown(point.t) +
                    " el valor es 0.";
+        }
+        if (!usableWeight(1.0 / (point.y * point.y))) {
+            return outOfReach("1/y²", point.t, "y = " + shown(point.y));
         }
     }
     return std::nullopt;
@@ -74,12 +102,16 @@ std::variant<std::vector<Point>, std::string> weightedValues(const std::vector<P
                        "una columna DE.";
             }
             const double deviation = deviationOf(values, at);
-            if (!(deviation > 0.0)) {
+            if (!(deviation > kRoundOff * largestMagnitude(values, at))) {
                 return "La ponderación 1/DE² necesita dispersión: en t = " + shown(t) +
                        " todos los valores son iguales (DE = 0).";
             }
+            const double weight = 1.0 / (deviation * deviation);
+            if (!usableWeight(weight)) {
+                return outOfReach("1/DE²", t, "DE = " + shown(deviation));
+            }
             for (const std::size_t i : at) {
-                out[i].weight = 1.0 / (deviation * deviation);
+                out[i].weight = weight;
             }
         }
         break;
@@ -99,11 +131,14 @@ std::variant<std::vector<Point>, std::string> weightedMeans(const std::vector<Me
     }
     if (weighting == Weighting::Deviation) {
         for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (!(rows[i].deviation > 0.0)) {
+            if (!(rows[i].deviation > kRoundOff * std::fabs(rows[i].mean))) {
                 return "La ponderación 1/DE² necesita una DE mayor que 0: en t = " +
                        shown(rows[i].t) + " es " + shown(rows[i].deviation) + ".";
             }
             out[i].weight = rows[i].count / (rows[i].deviation * rows[i].deviation);
+            if (!usableWeight(out[i].weight)) {
+                return outOfReach("1/DE²", rows[i].t, "DE = " + shown(rows[i].deviation));
+            }
         }
     }
     return out;
