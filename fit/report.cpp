@@ -84,6 +84,9 @@ std::vector<std::string> notes(const Analysis& analysis, const std::vector<Point
     for (const std::string& warning : analysis.warnings) {
         out.push_back(warning);
     }
+    for (std::string& note : out) {
+        note = withMinusSigns(note);
+    }
     return out;
 }
 
@@ -124,6 +127,30 @@ std::vector<std::string> tableLines(const Analysis& analysis, char separator, bo
 }
 
 } // namespace
+
+std::string withMinusSigns(const std::string& sentence) {
+    std::string out;
+    out.reserve(sentence.size() + 8);
+    for (std::size_t i = 0; i < sentence.size(); ++i) {
+        const char ch = sentence[i];
+        const bool beforeDigit = i + 1 < sentence.size() && sentence[i + 1] >= '0' &&
+                                 sentence[i + 1] <= '9';
+        const char prior = i == 0 ? ' ' : sentence[i - 1];
+        const bool starts = prior == ' ' || prior == '(' || prior == '[' || prior == '=' ||
+                            prior == '\n';
+        out += ch == '-' && beforeDigit && starts ? std::string("−") : std::string(1, ch);
+    }
+    return out;
+}
+
+std::string labelInSentence(const std::string& label) {
+    // A word of lower case letters after the capital: a name, not a symbol.
+    if (label.size() > 1 && label[0] >= 'A' && label[0] <= 'Z' && label[1] >= 'a' &&
+        label[1] <= 'z') {
+        return static_cast<char>(label[0] - 'A' + 'a') + label.substr(1);
+    }
+    return label;
+}
 
 const std::vector<std::string>& resultColumns() {
     static const std::vector<std::string> columns = {"Valor", "Error típico", "IC 95 % inferior",
@@ -383,7 +410,7 @@ std::string methodsText(const Analysis& analysis, const std::vector<Point>& poin
             ? ", ponderados por 1/y² (error relativo constante)"
         : fit.weighting == Weighting::Deviation
             ? ", ponderados por 1/DE² (la desviación típica de las réplicas en cada t)"
-            : "";
+            : ", sin ponderar (todos los valores con el mismo peso)";
     std::string text = std::string("Se ajustó ") + model.inSentence() + ", " + model.formula() +
                        ", a n = " + std::to_string(fit.points) +
                        " valores por mínimos cuadrados no lineales (algoritmo de "
@@ -407,7 +434,7 @@ std::string methodsText(const Analysis& analysis, const std::vector<Point>& poin
         const auto interval =
             r < analysis.intervals.size() ? analysis.intervals[r] : std::optional<ProfileInterval>{};
         const auto cells = resultCells(rows[r].estimate, converged(fit), 6, interval);
-        std::string item = rows[r].label + " = " + cells[0];
+        std::string item = labelInSentence(rows[r].label) + " = " + cells[0];
         if (!cells[2].empty() || !cells[3].empty()) {
             item += " (IC 95 %: " + cells[2] + " a " + cells[3] + ")";
         }
@@ -422,8 +449,16 @@ std::string methodsText(const Analysis& analysis, const std::vector<Point>& poin
         text += ' '; // appended apart: GCC 12 warns falsely on " " + string&&
         text += lackOfFitSentence(*test);
     }
+    // What the summary warns of belongs with the numbers it qualifies.
+    if (fit.illDetermined) {
+        text += " Los datos no determinan bien los parámetros.";
+    }
+    for (const std::string& warning : analysis.warnings) {
+        text += ' ';
+        text += warning;
+    }
     text += " Análisis realizado con " + program + ".";
-    return text;
+    return withMinusSigns(text);
 }
 
 } // namespace gompertz::fit

@@ -22,6 +22,16 @@ struct Analysis {
     std::vector<std::string> warnings;
 };
 
+// A sentence with its negative numbers written with the minus sign (U+2212),
+// as the formulas write it: a hyphen before a digit that starts a number
+// (after a space, a bracket, "=" or the start). Hyphens within words and
+// exponents ("1E-05") stay.
+std::string withMinusSigns(const std::string& sentence);
+
+// A row's label within a sentence: "valor en la inflexión (a/e)", its
+// first letter lower case unless it is a symbol ("R²", "a").
+std::string labelInSentence(const std::string& label);
+
 // The results table's columns after the row's name.
 const std::vector<std::string>& resultColumns();
 

@@ -1,5 +1,7 @@
 #include "set_comparison.h"
 
+#include "report.h"
+
 #include "model/number_text.h"
 #include "statistics.h"
 #include "units.h"
@@ -120,44 +122,56 @@ FTest waldTest(double difference, double error, int degrees) {
     return {t * t, 2 * gsl_cdf_tdist_Q(std::fabs(t), degrees)};
 }
 
-// "El parámetro c", "La tasa máxima de crecimiento": the subject of a
-// sentence, from the row's label.
-std::string subject(const std::string& label, bool parameter) {
-    const std::string name = label.substr(0, label.find(" ("));
+// "el parámetro c", "la tasa máxima de crecimiento": a row's label as a
+// thing a sentence lists.
+std::string listed(const std::string& label, bool parameter) {
+    const std::string name = labelInSentence(label.substr(0, label.find(" (")));
     if (parameter) {
-        return "El parámetro " + name;
+        return "el parámetro " + name;
     }
-    std::string lower = name;
-    if (!lower.empty() && lower[0] >= 'A' && lower[0] <= 'Z') {
-        lower[0] = static_cast<char>(lower[0] - 'A' + 'a');
-    }
-    return (lower.rfind("valor", 0) == 0 ? "El " : "La ") + lower;
+    return (name.rfind("valor", 0) == 0 ? "el " : "la ") + name;
 }
 
 std::string pText(double p) {
     return p < 0.001 ? "p < 0,001" : "p = " + formatNumber(p, 2);
 }
 
+// "a, b y c".
+std::string series(const std::vector<std::string>& items) {
+    std::string out;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        out += i == 0 ? "" : i + 1 == items.size() ? " y " : ", ";
+        out += items[i];
+    }
+    return out;
+}
+
+// The verdict on the common curve, naming the sets once, then what differs
+// at p < 0,05, each with its p.
 std::string sentenceOf(const SetComparison& c, const std::string& a, const std::string& b) {
+    const std::string sets = "«" + a + "» y «" + b + "»";
     if (!c.common) {
-        return "No quedan grados de libertad para comparar " + a + " y " + b + ".";
+        return "No quedan grados de libertad para comparar " + sets + ".";
+    }
+    std::vector<std::string> differing;
+    for (const SetDifference& d : c.differences) {
+        if (d.test && d.test->p < 0.05) {
+            differing.push_back(listed(d.label, d.parameter) + " (" + pText(d.test->p) + ")");
+        }
     }
     std::string out;
     if (c.common->p < 0.05) {
-        out = "Las curvas de " + a + " y " + b + " difieren (" + pText(c.common->p) + ").";
+        out = "Las curvas de " + sets + " difieren (" + pText(c.common->p) + ").";
+        out += differing.empty() ? std::string(" Ninguna magnitud difiere por sí sola (p ≥ 0,05).")
+                                 : " Difieren en " + series(differing) + ".";
     } else {
-        out = "Los datos no muestran diferencia entre las curvas de " + a + " y " + b + " (" +
+        out = "Los datos no muestran diferencia entre las curvas de " + sets + " (" +
               pText(c.common->p) + ").";
-    }
-    for (const SetDifference& d : c.differences) {
-        if (d.test && d.test->p < 0.05) {
-            // Appended piece by piece: GCC 12 warns falsely on "x" + string&&.
-            out += ' ';
-            out += subject(d.label, d.parameter);
-            out += " difiere entre " + a + " y " + b + " (" + pText(d.test->p) + ").";
+        if (!differing.empty()) {
+            out += " Por separado, difieren en " + series(differing) + ".";
         }
     }
-    return out;
+    return withMinusSigns(out);
 }
 
 } // namespace

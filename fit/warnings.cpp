@@ -91,12 +91,14 @@ std::vector<std::string> fitWarnings(const Fit& fit, const std::vector<Point>& p
         out.push_back("La curva no alcanza la meseta dentro de los datos: en el último t (" +
                       shown(last) + ") llega al " + formatNumber(std::round(100 * share), 3) +
                       " % de su subida, así que a (" + shown(p[0]) +
-                      ") es una extrapolación más allá de lo medido.");
+                      ") es una extrapolación más allá de lo medido. Para fijar a, mida hasta "
+                      "que los valores se estabilicen.");
     }
     if (p[2] < first || p[2] > last) {
         out.push_back("El punto de inflexión (t0 = " + shown(p[2]) +
                       ") queda fuera del intervalo de t de los datos (" + shown(first) + " a " +
-                      shown(last) + "): t0 y la tasa máxima se extrapolan.");
+                      shown(last) + "): t0 y la tasa máxima se extrapolan, sin medidas que los "
+                      "apoyen.");
     }
     // The largest value measured, less what its noise allows (q times s):
     // no asymptote below it fits the data.
@@ -131,13 +133,16 @@ std::vector<std::string> fitWarnings(const Fit& fit, const std::vector<Point>& p
                                (openUpper || (upper && *upper >= 0.0)) && (lower || upper);
         if ((amplitude || rate) && holdsZero && e.value != 0.0) {
             out.push_back("El intervalo de " + rows[r].label +
-                          " incluye el cero: los datos no excluyen que no haya crecimiento.");
+                          " llega hasta el cero: estos datos son compatibles con que no haya "
+                          "crecimiento. Hacen falta más puntos durante la subida para "
+                          "confirmarlo.");
         }
         const bool noBaseline = model.parameterCount() == 3 || model.parameter(3).role != Role::Level;
         if (amplitude && noBaseline && p[0] > 0.0 && lower && *lower < ruledOut) {
-            out.push_back("El intervalo de a empieza (" + shown(*lower) +
-                          ") por debajo del mayor valor medido (" + shown(top) +
-                          ") más allá de su ruido: los datos descartan esa asíntota.");
+            out.push_back("La parte baja del intervalo de a no es creíble: empieza en " +
+                          shown(*lower) + ", por debajo del mayor valor medido (" + shown(top) +
+                          ") más de lo que explica el ruido, y la asíntota no puede quedar "
+                          "por debajo de lo que ya se midió.");
         }
     }
     std::vector<double> residuals;
@@ -147,7 +152,8 @@ std::vector<std::string> fitWarnings(const Fit& fit, const std::vector<Point>& p
     if (const auto trend = fewRunsProbability(residuals); trend && *trend < kTrendLevel) {
         out.push_back("Los residuos siguen una tendencia (prueba de rachas de Wald–Wolfowitz, p = " +
                       formatNumber(*trend, 2) +
-                      "): la curva no sigue bien la forma de los datos.");
+                      "): la curva no sigue bien la forma de los datos. Pruebe otro modelo "
+                      "con «Comparar modelos».");
     }
     return out;
 }

@@ -158,6 +158,29 @@ TEST(WeightedFit, WeightsASetCannotHaveAreRefusedInWords) {
               std::string::npos);
     EXPECT_NE(refusal(weightedMeans({{0, 1, 0, 3}}, Weighting::Deviation)).find("DE"),
               std::string::npos);
+    // Equal replicates whose mean rounds: the deviation is rounding, not a
+    // scatter, however many there are (six of 13,016 gave weights of 1e31).
+    for (const double value : {13.016, 0.1, 0.7, 1.1, 2.0 / 3.0, 1e-5}) {
+        for (std::size_t count = 2; count <= 9; ++count) {
+            std::vector<Point> same(count, Point{0, value});
+            same.push_back({1, value * 2});
+            same.push_back({1, value * 2.1});
+            EXPECT_NE(refusal(weightedValues(same, Weighting::Deviation)).find("DE = 0"),
+                      std::string::npos)
+                << count << " of " << value;
+        }
+    }
+    // Weights past what a double holds are refused, not fitted as 0 or inf.
+    const std::vector<Point> huge = {{0, 1e308}, {1, 1e307}, {2, 1e306}};
+    EXPECT_NE(refusal(weightedValues(huge, Weighting::RelativeValue)).find("fuera del alcance"),
+              std::string::npos);
+    const std::vector<Point> spread = {{0, 1e200}, {0, -1e200}, {1, 1}, {1, 2}};
+    EXPECT_NE(refusal(weightedValues(spread, Weighting::Deviation)).find("fuera del alcance"),
+              std::string::npos);
+    EXPECT_NE(refusal(weightedMeans({{0, 1, 1e200, 3}}, Weighting::Deviation)).find("fuera del alcance"),
+              std::string::npos);
+    EXPECT_NE(refusal(weightedMeans({{0, 1, 1e-200, 3}}, Weighting::Deviation)).find("DE"),
+              std::string::npos);
     // Unweighted, the same sets are fine.
     EXPECT_EQ(refusal(weightedValues(zero, Weighting::None)), "");
     EXPECT_EQ(refusal(weightedValues(single, Weighting::None)), "");
@@ -230,14 +253,28 @@ TEST(SetComparison, TheSentenceNamesTheSetsAndWhatDiffers) {
     auto second = dnase2();
     const SetComparison c = compareSets(solver, gompertzModel(), first, second, kAllFree,
                                         {5, 1, 0, 0}, "Control", "Tratado");
-    EXPECT_EQ(c.sentence.rfind("Las curvas de Control y Tratado difieren (p < 0,001).", 0), 0u)
-        << c.sentence;
+    EXPECT_EQ(c.sentence, "Las curvas de «Control» y «Tratado» difieren (p < 0,001). Ninguna "
+                          "magnitud difiere por sí sola (p ≥ 0,05).");
+    // Half as high again: the sets are named once, and what differs is
+    // listed, each with its p.
+    std::vector<Point> higher = first;
+    for (Point& point : higher) {
+        point.y *= 1.5;
+        point.t += 1.0;
+    }
+    const SetComparison h = compareSets(solver, gompertzModel(), first, higher, kAllFree,
+                                        {5, 1, 0, 0}, "Control", "Tratado");
+    EXPECT_EQ(h.sentence, "Las curvas de «Control» y «Tratado» difieren (p < 0,001). Difieren "
+                          "en la tasa máxima de crecimiento (p < 0,001) y la fase de latencia "
+                          "(p < 0,001).");
+    EXPECT_EQ(h.sentence.find("Control", 20), std::string::npos) << h.sentence;
     // The same set twice: one curve serves both.
     const SetComparison same = compareSets(solver, gompertzModel(), first, first, kAllFree,
                                            {5, 1, 0, 0}, "A", "B");
     ASSERT_TRUE(same.common);
     EXPECT_NEAR(same.common->f, 0.0, 1e-9);
-    EXPECT_EQ(same.sentence, "Los datos no muestran diferencia entre las curvas de A y B (p = 1).");
+    EXPECT_EQ(same.sentence,
+              "Los datos no muestran diferencia entre las curvas de «A» y «B» (p = 1).");
     // A set with no fit is named.
     const SetComparison refused = compareSets(solver, gompertzModel(), first,
                                               {{0, 1}, {1, 1}, {2, 1}, {3, 1}}, kAllFree,

@@ -75,7 +75,7 @@ class HelpTest : public QObject {
               "Valor en la inflexión", "Para qué sirve"}},
             {"intervalos.html",
              {"verosimilitud perfilada", "sin límite", "Banda: Predicción", "no alcanza la meseta",
-              "inflexión cae fuera", "contiene el cero", "rachas", "Falta de ajuste",
+              "inflexión cae fuera", "llega hasta el cero", "rachas", "Falta de ajuste",
               "no determinan"}},
             {"tabla.html", {"primera fila vacía", "gris", "morada", "empeoró", "Desbordamiento"}},
             {"archivos.html", {"Importar", "Pegar", "Deshacer", "Ejemplos", "datos.txt"}},

@@ -131,8 +131,8 @@ TEST(Warnings, EachWarningShowsWhereItHoldsAndNotElsewhere) {
 
     // Orange tree 1 with a baseline: the profile of c never closes below.
     const auto orange = warningsOf(*growthModels().at(1), setNamed("orange1"));
-    EXPECT_TRUE(mentions(orange, "El intervalo de c incluye el cero"));
-    EXPECT_FALSE(mentions(warningsOf(*growthModels().at(2), setNamed("orange1")), "incluye el cero"));
+    EXPECT_TRUE(mentions(orange, "El intervalo de c llega hasta el cero"));
+    EXPECT_FALSE(mentions(warningsOf(*growthModels().at(2), setNamed("orange1")), "llega hasta el cero"));
 
     // A logistic curve fitted by the Gompertz one: the residuals run in long
     // stretches of one sign.

@@ -122,7 +122,7 @@ class ReportOutputTest : public QObject {
     void theLegendNamesThePointsTheCurveWithItsModelAndTheBand() {
         Report r;
         r.click("ajusteOptimo");
-        QCOMPARE(r.legend(), QStringList({"Tabla principal", "Curva de Tabla principal (Gompertz)",
+        QCOMPARE(r.legend(), QStringList({"Tabla principal", "Curva de la tabla principal (Gompertz)",
                                           "Banda de confianza del 95 %"}));
         r.window->findChild<QComboBox*>("banda")->setCurrentIndex(1);
         QCOMPARE(r.legend().last(), QStringLiteral("Banda de predicción del 95 %"));
@@ -249,9 +249,10 @@ class ReportOutputTest : public QObject {
         const QString text = QApplication::clipboard()->text();
         for (const char* part :
              {"Se ajustó el modelo de Gompertz, f(t) = a·exp(−exp(−c·(t − t0))), a n = 16 valores "
-              "por mínimos cuadrados no lineales (algoritmo de Levenberg-Marquardt, MINPACK).",
+              "por mínimos cuadrados no lineales (algoritmo de Levenberg-Marquardt, MINPACK), sin "
+              "ponderar",
               "verosimilitud perfilada", "a = 4,60333 (IC 95 %: 3,53837 a 6,72899)",
-              "Fase de latencia (t0 − 1/c) = -0,538746", "13 grados de libertad",
+              "fase de latencia (t0 − 1/c) = −0,538746", "13 grados de libertad",
               "falta de ajuste", "Análisis realizado con Gompertz "}) {
             QVERIFY2(text.contains(QString::fromUtf8(part)), qPrintable(text));
         }

@@ -132,3 +132,51 @@ TEST(Report, AStartOrARunShortOfItsOptimumShowsNoErrors) {
                              "\r\n");
     EXPECT_EQ(csv[7], "a;5;;;");
 }
+
+// Running text writes a negative number with the minus sign of the
+// formulas; hyphens within words, exponents and table cells stay.
+TEST(Report, NegativeNumbersInSentencesTakeTheMinusSign) {
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"latencia = -0,538746", "latencia = −0,538746"},
+        {"-3 al empezar", "−3 al empezar"},
+        {"(IC 95 %: -1,2 a -0,5)", "(IC 95 %: −1,2 a −0,5)"},
+        {"entre [-2; 3]", "entre [−2; 3]"},
+        {"Levenberg-Marquardt", "Levenberg-Marquardt"},
+        {"p = 1,2E-05", "p = 1,2E-05"},
+        {"t0-1", "t0-1"},
+        {"a - b", "a - b"},
+        {"", ""},
+        {"-", "-"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(withMinusSigns(c.text), c.expected) << c.text;
+    }
+}
+
+TEST(Report, ALabelWithinASentenceStartsInLowerCaseUnlessASymbol) {
+    EXPECT_EQ(labelInSentence("Valor en la inflexión (a/e)"), "valor en la inflexión (a/e)");
+    EXPECT_EQ(labelInSentence("Fase de latencia (t0 − 1/c)"), "fase de latencia (t0 − 1/c)");
+    EXPECT_EQ(labelInSentence("a (asíntota)"), "a (asíntota)");
+    EXPECT_EQ(labelInSentence("R²"), "R²");
+    EXPECT_EQ(labelInSentence("t0"), "t0");
+}
+
+// The methods paragraph says how the values were weighted even when they
+// were not, writes negative results with the minus sign, names read-outs in
+// lower case mid-sentence and repeats the summary's warnings.
+TEST(Report, TheMethodsTextStatesTheWeightingAndTheWarnings) {
+    const auto points = reference_data::dnase1();
+    const Fit fit = fitted(gompertzModel(), points);
+    ASSERT_EQ(fit.status, Status::Ok);
+    const std::string warning = "La curva no alcanza la meseta dentro de los datos.";
+    const std::string text = methodsText({fit, {}, {warning}}, points, "Gompertz 1");
+    EXPECT_NE(text.find("MINPACK), sin ponderar"), std::string::npos) << text;
+    EXPECT_NE(text.find("; valor en la inflexión (a/e) = "), std::string::npos) << text;
+    // DNase's lag, t0 - 1/c = 2,46044 - 1/0,333424 (R's nls).
+    EXPECT_NE(text.find("fase de latencia (t0 − 1/c) = −0,538746"), std::string::npos) << text;
+    EXPECT_EQ(text.find(" -0,"), std::string::npos) << text;
+    EXPECT_NE(text.find(warning), std::string::npos) << text;
+}
