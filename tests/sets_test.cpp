@@ -159,7 +159,7 @@ class SetsTest : public QObject {
         s.add("dnase2.csv", dnase2Replicates());
         QCOMPARE(s.messages, QStringList());
         QCOMPARE(s.list()->count(), 2);
-        QCOMPARE(s.list()->item(1)->text(), QStringLiteral("dnase2.csv"));
+        QCOMPARE(s.list()->item(1)->text(), QStringLiteral("dnase2")); // the file, less its extension
         QCOMPARE(s.list()->currentRow(), 1);
         QVERIFY(s.list()->item(1)->flags() & Qt::ItemIsEditable);
         QVERIFY(!(s.list()->item(0)->flags() & Qt::ItemIsEditable));
@@ -187,7 +187,7 @@ class SetsTest : public QObject {
                                       "F(5, 8) = 13,35"),
                  qPrintable(s.summary()));
         QCOMPARE(s.legend(),
-                 QStringList({"Tabla principal", "dnase2.csv", "Curva de dnase2.csv (Gompertz)",
+                 QStringList({"Tabla principal", "dnase2", "Curva de dnase2 (Gompertz)",
                               "Banda de confianza del 95 %"}));
         auto* plot = s.get<QCustomPlot>("grafica");
         QVERIFY(plotShows(plot, QColor(0, 128, 0)));
@@ -237,7 +237,7 @@ class SetsTest : public QObject {
         s.add("sin-replicas.csv", "1;2\n2;3\n3;3,5\n4;3,7\n5;3,8\n");
         s.click("ajusteOptimo");
         QCOMPARE(s.messages.size(), 1);
-        QVERIFY2(s.messages[0].startsWith("«sin-replicas.csv»: La ponderación 1/DE² necesita "
+        QVERIFY2(s.messages[0].startsWith("«sin-replicas»: La ponderación 1/DE² necesita "
                                           "réplicas: en t = 1 hay un solo valor."),
                  qPrintable(s.messages[0]));
         QCOMPARE(s.get<QTableWidget>("resultados")->rowCount(), 0);
@@ -312,10 +312,10 @@ class SetsTest : public QObject {
         QCOMPARE(s.cell("comparacionConjuntos", 3, 6), shown(r.sharedP[2], 4));
         QCOMPARE(s.cell("comparacionConjuntos", 5, 1), shown(r.readOutDifference[1], 6));
         const QString sentence = s.get<QLabel>("conclusionConjuntos")->text();
-        QVERIFY2(sentence.startsWith("Las curvas de Tabla principal y dnase2.csv difieren "
+        QVERIFY2(sentence.startsWith("Las curvas de «Tabla principal» y «dnase2» difieren "
                                      "(p < 0,001)."),
                  qPrintable(sentence));
-        QVERIFY2(sentence.contains("Diferencia: «dnase2.csv» menos «Tabla principal»"),
+        QVERIFY2(sentence.contains("Diferencia: «dnase2» menos «Tabla principal»"),
                  qPrintable(sentence));
         // The copy holds every set and the comparison, with every digit.
         QVERIFY(s.get<QPushButton>("copiar")->isEnabled());
@@ -323,8 +323,8 @@ class SetsTest : public QObject {
         s.click("copiar");
         const QString copied = QApplication::clipboard()->text();
         QVERIFY(copied.contains("conjunto\tTabla principal\n"));
-        QVERIFY(copied.contains("conjunto\tdnase2.csv\n"));
-        QVERIFY(copied.contains("comparación de conjuntos\tTabla principal\tdnase2.csv\n"));
+        QVERIFY(copied.contains("conjunto\tdnase2\n"));
+        QVERIFY(copied.contains("comparación de conjuntos\tTabla principal\tdnase2\n"));
         // R's F is 29.678358663 (anova of the stacked fits).
         QVERIFY2(copied.contains("\nUna curva para ambos conjuntos\t\t\t\t\t29,67835"),
                  qPrintable(copied.right(900)));
@@ -335,9 +335,9 @@ class SetsTest : public QObject {
         QFile csv(s.chooser->path);
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QString written = QString::fromUtf8(csv.readAll());
-        QVERIFY(written.contains("conjunto;dnase2.csv\r\nt;y;ajustado;residuo\r\n") ||
-                written.contains("conjunto;dnase2.csv\r\nt;y\r\n"));
-        QVERIFY(written.contains("comparación de conjuntos;Tabla principal;dnase2.csv\r\n"));
+        QVERIFY(written.contains("conjunto;dnase2\r\nt;y;ajustado;residuo\r\n") ||
+                written.contains("conjunto;dnase2\r\nt;y\r\n"));
+        QVERIFY(written.contains("comparación de conjuntos;Tabla principal;dnase2\r\n"));
     }
 
     // A plate reader's long series: 10 000 rows added, drawn and fitted

@@ -236,6 +236,7 @@ void AnalysisWindow::setValueScale(bool logarithmic) {
 
 void AnalysisWindow::copiarGrafica_Click() {
     QApplication::clipboard()->setImage(grafica->toPixmap().toImage());
+    say(QStringLiteral("Gráfica copiada al portapapeles como imagen."));
 }
 
 std::optional<QByteArray> AnalysisWindow::pngBytes() {

@@ -178,7 +178,12 @@ std::optional<QString> AnalysisWindow::addSet(const QString& path) {
     }
     const data::SetFile& file = std::get<data::SetFile>(read);
     DataSet added;
-    added.name = QFileInfo(path).fileName();
+    added.id = nextId_++;
+    // The file's name without its extension: the sentences name the set.
+    added.name = QFileInfo(path).completeBaseName();
+    if (added.name.isEmpty()) {
+        added.name = QFileInfo(path).fileName();
+    }
     // The first colour no other set has.
     for (const QColor& colour : kColours) {
         if (std::none_of(sets_.begin(), sets_.end(),
@@ -236,6 +241,7 @@ void AnalysisWindow::quitarConjunto_Click() {
         return;
     }
     DataSet& gone = sets_[static_cast<std::size_t>(row)];
+    const int goneId = gone.id;
     grafica->removeGraph(gone.pointsGraph);
     grafica->removeGraph(gone.curveGraph);
     selected_ = 0; // while the list changes
@@ -244,7 +250,7 @@ void AnalysisWindow::quitarConjunto_Click() {
         const QSignalBlocker quiet(conjuntos);
         delete conjuntos->takeItem(row);
     }
-    clearSetComparison();
+    clearSetComparisonOf(goneId);
     conjuntos->setCurrentRow(row - 1, QItemSelectionModel::ClearAndSelect);
     setChosen();
 }
@@ -279,7 +285,7 @@ void AnalysisWindow::setEdited(QListWidgetItem* item) {
     } else if (name != data.name) {
         data.name = name;
         data.pointsGraph->setName(name);
-        clearSetComparison(); // it names the sets
+        clearSetComparisonOf(data.id); // it names the sets
     }
     replot();
 }
@@ -290,6 +296,12 @@ void AnalysisWindow::clearSetComparison() {
     conclusionConjuntos->clear();
     if (copiar != nullptr) {
         updateApply();
+    }
+}
+
+void AnalysisWindow::clearSetComparisonOf(int id) {
+    if (setComparison_ && (comparedIds_[0] == id || comparedIds_[1] == id)) {
+        clearSetComparison();
     }
 }
 
@@ -320,6 +332,8 @@ void AnalysisWindow::compararConjuntos_Click() {
     comparison.first.weighting = comparison.second.weighting = weighting();
     comparedNames_[0] = first.name;
     comparedNames_[1] = second.name;
+    comparedIds_[0] = first.id;
+    comparedIds_[1] = second.id;
     setComparison_ = std::move(comparison);
     const fit::SetComparison& c = *setComparison_;
     std::vector<QStringList> lines;

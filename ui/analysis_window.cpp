@@ -29,7 +29,9 @@
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QTemporaryDir>
+#include <QTimer>
+#include <QPageSize>
+#include <QPdfWriter>
 #include <QVBoxLayout>
 
 #include <qcustomplot.h>
@@ -46,6 +48,8 @@ const QStringList kPredictionColumns = {
     QStringLiteral("IC 95 % superior"), QStringLiteral("IP 95 % inferior"),
     QStringLiteral("IP 95 % superior"), QStringLiteral("Nota")};
 const QString kExtrapolation = QStringLiteral("extrapolación");
+const QString kBeyondRange =
+    QStringLiteral("fuera del alcance de los números del ordenador: pruebe otras unidades");
 
 const QStringList kComparisonColumns = {
     QStringLiteral("Modelo"), QStringLiteral("Parámetros"), QStringLiteral("SSE"),
@@ -145,6 +149,15 @@ AnalysisWindow::AnalysisWindow(Form1& main)
     sets_.push_back(std::move(table));
     createWidgets(); // draws the table's set
     connect(&main_, &Form1::dataCaptured, this, &AnalysisWindow::refresh);
+    // The table's set is the table as it is now: every change of a cell,
+    // typed, pasted, opened or undone, reaches it.
+    for (int row = 0; row < data::kRows; ++row) {
+        for (const char* column : {"xv_%1", "yv_%1"}) {
+            if (auto* cell = main_.findChild<QLineEdit*>(QString::fromLatin1(column).arg(row))) {
+                connect(cell, &QLineEdit::textChanged, this, &AnalysisWindow::refresh);
+            }
+        }
+    }
     resize(980, 860);
     refresh();
     updateApply();
@@ -212,6 +225,7 @@ void AnalysisWindow::addToolTips() {
         {comparacionConjuntos, "Diferencias entre los dos conjuntos (segundo menos primero) con "
                                "su intervalo del 95 % y la prueba de cada una"},
         {conclusionConjuntos, "La comparación de los dos conjuntos en palabras"},
+        {estado, "Confirma por unos segundos lo que se acaba de copiar"},
         {pestanas, "Resultados, comparación de modelos, predicciones, comparación de conjuntos y "
                    "opciones de la gráfica"},
     };
@@ -319,7 +333,14 @@ void AnalysisWindow::createWidgets() {
     button(textoMetodos, "textoMetodos", QStringLiteral("Texto de métodos"),
            &AnalysisWindow::textoMetodos_Click);
     button(exportar, "exportar", QStringLiteral("Exportar…"), &AnalysisWindow::exportar_Click);
-    buttons->addStretch(1);
+    // What a click did where nothing shows it (a copy), for a few seconds.
+    estado = new QLabel(this);
+    estado->setObjectName(QStringLiteral("estado"));
+    estado->setTextFormat(Qt::PlainText);
+    estadoTimer_ = new QTimer(this);
+    estadoTimer_->setSingleShot(true);
+    connect(estadoTimer_, &QTimer::timeout, estado, &QLabel::clear);
+    buttons->addWidget(estado, 1);
     lowerLayout->addLayout(fitting);
     lowerLayout->addLayout(reportButtons);
 
@@ -510,7 +531,7 @@ void AnalysisWindow::refresh() {
             clearResults();
             clearComparison();
         }
-        clearSetComparison();
+        clearSetComparisonOf(table.id);
     }
     replot();
 }
@@ -674,7 +695,7 @@ void AnalysisWindow::showResults() {
     showRows(*set().fit, converged());
     QString text = qs(fit::summaryText(analysis(), set().points));
     if (selected_ == 0) { // which rows of the table, and any left out
-        text += '\n' + main_.capturedRowsNote();
+        text += '\n' + main_.capturedRowsNote(static_cast<int>(set().values.size()));
     }
     resumen->setText(text);
 }
@@ -729,8 +750,10 @@ QVector<double> AnalysisWindow::sampleCurve(const QCPRange& range) {
             }
         }
         data.curveGraph->setData(ct, cf);
-        data.curveGraph->setName(QStringLiteral("Curva de %1 (%2)")
-                                     .arg(data.name, QString::fromUtf8(model().name())));
+        data.curveGraph->setName(
+            data.id == 0
+                ? QStringLiteral("Curva de la tabla principal (%1)").arg(QString::fromUtf8(model().name()))
+                : QStringLiteral("Curva de %1 (%2)").arg(data.name, QString::fromUtf8(model().name())));
         drawn += cf;
         if (selected) {
             bandLow_->setData(withBand ? ct : none, withBand ? lower : none);
@@ -860,6 +883,12 @@ void AnalysisWindow::copiar_Click() {
     data->setText(text);
     data->setHtml(qs(fit::htmlOf(text.toStdString())));
     QApplication::clipboard()->setMimeData(data);
+    say(QStringLiteral("Resultados copiados al portapapeles."));
+}
+
+void AnalysisWindow::say(const QString& text) {
+    estado->setText(text);
+    estadoTimer_->start(kStatusMilliseconds);
 }
 
 void AnalysisWindow::textoMetodos_Click() {
@@ -870,6 +899,7 @@ void AnalysisWindow::textoMetodos_Click() {
     }
     QApplication::clipboard()->setText(qs(fit::methodsText(
         analysis(), set().points, "Gompertz " + std::string(GOMPERTZ_VERSION))));
+    say(QStringLiteral("Texto de métodos copiado al portapapeles."));
 }
 
 QByteArray AnalysisWindow::csvBytes(char separator, bool decimalComma) const {
@@ -897,17 +927,39 @@ std::optional<QString> AnalysisWindow::exportTo(const QString& path, Export kind
     case Export::Svg:
         return commitBytes(path, svgBytes());
     case Export::Pdf: {
-        // The plot writes PDF only to a named file: one of its own first.
-        QTemporaryDir scratch;
-        const QString draft = scratch.filePath(QStringLiteral("grafica.pdf"));
-        QFile file(draft);
-        if (!scratch.isValid() || !grafica->savePdf(draft) || !file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = pdfBytes();
+        if (bytes.isEmpty()) {
             return QStringLiteral("No se pudo crear el documento PDF.");
         }
-        return commitBytes(path, file.readAll());
+        return commitBytes(path, bytes);
     }
     }
     return std::nullopt;
+}
+
+// The plot as a vector PDF page of its size on screen, a point a pixel,
+// written in memory: nothing is left behind, whatever stops the export.
+QByteArray AnalysisWindow::pdfBytes() {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setCreator(QStringLiteral("Gompertz"));
+        writer.setTitle(tituloGrafica->text().isEmpty() ? windowTitle() : tituloGrafica->text());
+        writer.setResolution(72);
+        writer.setPageSize(QPageSize(QSizeF(grafica->size()), QPageSize::Point));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QCPPainter painter;
+        if (!painter.begin(&writer)) {
+            return {};
+        }
+        painter.setMode(QCPPainter::pmVectorized);
+        painter.setMode(QCPPainter::pmNoCaching);
+        grafica->toPainter(&painter, grafica->width(), grafica->height());
+        painter.end();
+    }
+    return bytes;
 }
 
 void AnalysisWindow::exportar_Click() {
@@ -1010,7 +1062,15 @@ void AnalysisWindow::tiempo_Return() {
         return;
     }
     const fit::ValueAt at = fit::valueAt(*set().fit, set().points, *t);
-    addPrediction({QStringLiteral("f(t) en t = %1").arg(number(*t, 6)), number(at.fitted, 6),
+    const QString question = QStringLiteral("f(t) en t = %1").arg(number(*t, 6));
+    if (!std::isfinite(at.fitted) || !std::isfinite(at.standardError) ||
+        !std::isfinite(at.predictionLower) || !std::isfinite(at.predictionUpper) ||
+        !std::isfinite(at.confidenceLower) || !std::isfinite(at.confidenceUpper)) {
+        addPrediction({question, QStringLiteral("—"), QString(), QString(), QString(), QString(),
+                       QString(), kBeyondRange});
+        return;
+    }
+    addPrediction({question, number(at.fitted, 6),
                    number(at.standardError, 6), number(at.confidenceLower, 6),
                    number(at.confidenceUpper, 6), number(at.predictionLower, 6),
                    number(at.predictionUpper, 6), at.extrapolation ? kExtrapolation : QString()});
@@ -1035,6 +1095,11 @@ void AnalysisWindow::valor_Return() {
         const fit::ProfileSide& s = lower ? interval->lower : interval->upper;
         return s.bound ? number(*s.bound, 6) : QString::fromUtf8(fit::kNoBound);
     };
+    if (!std::isfinite(*at.t) || (at.standardError && !std::isfinite(*at.standardError))) {
+        addPrediction({question, QStringLiteral("—"), QString(), QString(), QString(), QString(),
+                       QString(), kBeyondRange});
+        return;
+    }
     addPrediction({question, number(*at.t, 6),
                    at.standardError ? number(*at.standardError, 6) : QStringLiteral("—"),
                    side(at.interval, true), side(at.interval, false), QString(), QString(),

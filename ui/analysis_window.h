@@ -27,6 +27,7 @@ class QListWidgetItem;
 class QTabWidget;
 class QPushButton;
 class QTableWidget;
+class QTimer;
 class QCheckBox;
 class QSpinBox;
 class QCPAxisRect;
@@ -39,6 +40,7 @@ class Form1;
 
 // A data set of the analysis: the main window's table first, then files.
 struct DataSet {
+    int id = 0; // the set's own, kept while sets come and go
     QString name;
     QColor colour;
     std::vector<fit::Point> values;  // as measured (replicates share a t)
@@ -84,6 +86,9 @@ class AnalysisWindow : public QWidget {
     // Adds the set in the file at path; the reason when it could not.
     std::optional<QString> addSet(const QString& path);
 
+    // How long the status line under the buttons keeps what it says.
+    static constexpr int kStatusMilliseconds = 4000;
+
     enum class Export { Png, Pdf, Svg, CsvSemicolon, CsvComma };
     // Writes the file completely or not at all; the reason when it could not.
     std::optional<QString> exportTo(const QString& path, Export kind);
@@ -108,6 +113,8 @@ class AnalysisWindow : public QWidget {
     bool weighSet(DataSet& data);
     void clearAllResults();
     void clearSetComparison();
+    // Only when the set with that id is one of the two compared.
+    void clearSetComparisonOf(int id);
     void createWidgets();
     void addToolTips();
     void createPlot();
@@ -144,6 +151,7 @@ class AnalysisWindow : public QWidget {
     // and as SVG, at the size it has on screen.
     std::optional<QByteArray> pngBytes();
     QByteArray svgBytes();
+    QByteArray pdfBytes();
 
     bool refusedBeforeFitting();
     // The chosen model's parameters that the fix boxes leave free.
@@ -167,6 +175,8 @@ class AnalysisWindow : public QWidget {
     bool severalSets() const { return sets_.size() > 1 || setComparison_.has_value(); }
     std::string setsCsv(char separator, bool decimalComma, int digits = 15) const;
     void textoMetodos_Click();
+    // A line in the status label that clears itself.
+    void say(const QString& text);
 
     Form1& main_;
     std::unique_ptr<MessageSink> messages_;
@@ -176,6 +186,8 @@ class AnalysisWindow : public QWidget {
     int selected_ = 0;
     std::optional<fit::SetComparison> setComparison_;
     QString comparedNames_[2];
+    int comparedIds_[2] = {0, 0};
+    int nextId_ = 1; // the table's set is 0
 
     QCustomPlot* grafica = nullptr;
     QCPGraph* bandLow_ = nullptr;
@@ -217,6 +229,8 @@ class AnalysisWindow : public QWidget {
     QSpinBox* altoImagen = nullptr;
     QSpinBox* resolucionImagen = nullptr;
     QPushButton* copiarGrafica = nullptr;
+    QLabel* estado = nullptr;
+    QTimer* estadoTimer_ = nullptr;
     QCPTextElement* title_ = nullptr;
     QCPAxisRect* residualRect_ = nullptr;
     QCPItemText* parametersBox_ = nullptr;

@@ -72,12 +72,14 @@ class Form1 : public QMainWindow, private data::CellTable {
     // Rows with text that the file last saved or loaded does not hold.
     bool hasUnsavedRows() const;
 
-    // What the analysis window works on: the captured points, the ticked
-    // fix boxes and the parameters in force.
+    // What the analysis window works on: the points the table holds now, as
+    // a capture would read them (without touching a cell or the fit state),
+    // the ticked fix boxes and the parameters in force.
     std::vector<fit::Point> capturedPoints() const;
-    // Which rows of the table the captured points are, and which later rows
-    // hold numbers that the capture left out, and why, in a sentence or two.
-    QString capturedRowsNote() const;
+    // Which rows of the table the first `captured` points are, and which
+    // later rows hold numbers that the capture leaves out, and why, in a
+    // sentence or two.
+    QString capturedRowsNote(int captured) const;
     fit::Fixed fixedParameters() const;
     fit::Parameters currentParameters() const;
     // Why these parameters cannot be shown by the scroll bars (naming the

@@ -48,16 +48,37 @@ void Form1::showAbout() {
     box.exec();
 }
 
+namespace {
+
+// The cells' texts as they read now, for a capture that changes nothing:
+// neither a text nor a colour.
+class ReadOnlyCells final : public data::CellTable {
+  public:
+    explicit ReadOnlyCells(Form1::TableTexts texts) : texts_(std::move(texts)) {}
+    std::string text(data::Column column, int row) const override {
+        return texts_[static_cast<std::size_t>(2 * row + (column == data::Column::X ? 0 : 1))];
+    }
+    void setText(data::Column, int, const std::string&) override {}
+    void setBackground(data::Column, int, data::CellColour) override {}
+
+  private:
+    Form1::TableTexts texts_;
+};
+
+} // namespace
+
 std::vector<fit::Point> Form1::capturedPoints() const {
+    FitState read = state_;
+    ReadOnlyCells cells(tableTexts());
+    data::capturar(read, cells);
     std::vector<fit::Point> points;
-    for (int i = 0; i < state_.pointCount && i < data::kRows; ++i) {
-        points.push_back({state_.dataX[i], state_.dataY[i]});
+    for (int i = 0; i < read.pointCount && i < data::kRows; ++i) {
+        points.push_back({read.dataX[i], read.dataY[i]});
     }
     return points;
 }
 
-QString Form1::capturedRowsNote() const {
-    const int captured = state_.pointCount;
+QString Form1::capturedRowsNote(int captured) const {
     QString note = captured == 1 ? QStringLiteral("El ajuste usa la fila 1 de la tabla.")
                                  : QStringLiteral("El ajuste usa las filas 1 a %1 de la tabla.")
                                        .arg(captured);
