@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -65,6 +66,26 @@ const PickedFile kSets[] = {
     {"roto.csv", "t;y\n1;2\n2;x\n", false, {}, false},
 };
 
+// Long and flat sets, made here: a growth curve of 10 000 readings, 10 000
+// equal values, and a flat line inside its noise.
+QByteArray longSet(int kind) {
+    QByteArray out = "t;y\n";
+    std::mt19937 noise(7);
+    std::normal_distribution<double> e(0.0, 0.01);
+    for (int i = 0; i < 10000; ++i) {
+        const double t = i * 0.0025;
+        const double y = kind == 0   ? 2 * std::exp(-std::exp(-0.8 * (t - 10))) + e(noise)
+                         : kind == 1 ? 1.0
+                                     : 0.088 + e(noise);
+        out += QByteArray::number(t, 'g', 17) + ';' + QByteArray::number(y, 'g', 17) + '\n';
+    }
+    return out;
+}
+const char* const kLongSets[] = {"crece10000.csv", "igual10000.csv", "plano10000.csv"};
+
+// No click may keep the window for longer than this, sanitizers and all.
+constexpr qint64 kLongestAction = 2000;
+
 struct Editor {
     const char* box;
     const char* bar;
@@ -95,8 +116,14 @@ class Monkey {
             shown_.clear();
             const Cells before = cells_;
             const int step = stack()->index();
+            QElapsedTimer clock;
+            clock.start();
             act();
+            const qint64 took = clock.elapsed();
             QString problem = check();
+            if (problem.isEmpty() && took > kLongestAction) {
+                problem = QStringLiteral("the action took %1 ms").arg(took);
+            }
             if (problem.isEmpty() && !undoing_) {
                 problem = recordStep(before, step);
             }
@@ -332,7 +359,9 @@ class Monkey {
             history_ << QStringLiteral("analysis: %1").arg(QLatin1String(name));
             QTest::mouseClick(analysis_->findChild<QPushButton*>(name), Qt::LeftButton);
         };
-        switch (pick(7)) {
+        // While a long set's work runs, what would change it is disabled.
+        const bool busy = analysis_->busy();
+        switch (pick(10)) {
         case 0: {
             const PickedFile& file = kSets[pick(std::size(kSets))];
             setChooser_->path = files_.filePath(QString::fromLatin1(file.name));
@@ -342,9 +371,29 @@ class Monkey {
             out.close();
             history_ << QStringLiteral("analysis: add %1").arg(QLatin1String(file.name));
             QTest::mouseClick(analysis_->findChild<QPushButton*>("anadirDatos"), Qt::LeftButton);
-            sets_ += file.sound && sets_ < 8 ? 1 : 0;
+            sets_ += file.sound && sets_ < 8 && !busy ? 1 : 0;
             return;
         }
+        case 7: {
+            const int kind = pick(3);
+            setChooser_->path = files_.filePath(QString::fromLatin1(kLongSets[kind]));
+            QFile out(setChooser_->path);
+            out.open(QIODevice::WriteOnly);
+            out.write(longSet(kind));
+            out.close();
+            history_ << QStringLiteral("analysis: add %1").arg(QLatin1String(kLongSets[kind]));
+            QTest::mouseClick(analysis_->findChild<QPushButton*>("anadirDatos"), Qt::LeftButton);
+            sets_ += sets_ < 8 && !busy ? 1 : 0;
+            return;
+        }
+        case 8: {
+            const int model = pick(4);
+            history_ << QStringLiteral("analysis: model %1").arg(model);
+            analysis_->findChild<QComboBox*>("modelo")->setCurrentIndex(model);
+            return;
+        }
+        case 9:
+            return click("compararModelos");
         case 1: {
             const int row = pick(list->count());
             const bool add = chance(0.4);
@@ -365,7 +414,7 @@ class Monkey {
         case 4:
             return click("compararConjuntos");
         case 5:
-            sets_ -= list->currentRow() > 0 ? 1 : 0;
+            sets_ -= list->currentRow() > 0 && !busy ? 1 : 0;
             return click("quitarConjunto");
         default: {
             QListWidgetItem* item = list->item(pick(list->count()));

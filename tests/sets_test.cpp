@@ -360,6 +360,8 @@ class SetsTest : public QObject {
         const std::size_t before = heldBytes();
         s.click("anadirDatos");
         s.click("ajusteOptimo");
+        // A long series is fitted off the interface thread.
+        QTRY_VERIFY_WITH_TIMEOUT(!s.window->busy(), 120000);
         const std::size_t after = heldBytes();
         qInfo("a 10 000-point set holds %zu bytes", after - before);
         QCOMPARE(s.messages, QStringList());

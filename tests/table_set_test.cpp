@@ -12,11 +12,15 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QComboBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <qcustomplot.h>
+
+#include <cmath>
 
 using namespace testing_support;
 using gompertz::ui::AnalysisWindow;
@@ -231,6 +235,50 @@ class TableSetTest : public QObject {
         QVERIFY(refused);
         QCOMPARE(QDir(a.folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList({"carpeta.pdf", "grafica.pdf"}));
+    }
+
+    // A long set is fitted off the interface thread: the click returns at
+    // once, a progress bar and "Cancelar" show, what would change the work
+    // is disabled, and a cancel gives the window back with nothing changed.
+    void aLongSetIsFittedWhileTheWindowAnswers() {
+        Analysis a;
+        a.open();
+        QByteArray text = "t;y\n";
+        for (int i = 0; i < 5000; ++i) {
+            const double t = 24.0 * i / 4999;
+            text += QByteArray::number(t, 'g', 17) + ';' +
+                    QByteArray::number(2 * std::exp(-std::exp(-0.8 * (t - 10))) +
+                                           0.01 * std::sin(12.9898 * i),
+                                       'g', 17) +
+                    '\n';
+        }
+        a.addFile("lector.csv", text);
+        QCOMPARE(a.get<QListWidget>("conjuntos")->currentRow(), 1);
+        a.click("ajusteOptimo");
+        QVERIFY(a.window()->busy());
+        QVERIFY(a.get<QPushButton>("cancelar")->isVisible());
+        QVERIFY(a.get<QProgressBar>("progreso")->isVisible());
+        QVERIFY(!a.get<QPushButton>("ajusteOptimo")->isEnabled());
+        QVERIFY(!a.get<QListWidget>("conjuntos")->isEnabled());
+        a.click("cancelar");
+        QVERIFY(!a.window()->busy());
+        QVERIFY(!a.get<QPushButton>("cancelar")->isVisible());
+        QVERIFY(a.get<QPushButton>("ajusteOptimo")->isEnabled());
+        QCOMPARE(a.get<QTableWidget>("resultados")->rowCount(), 0);
+        QVERIFY2(a.get<QLabel>("estado")->text().startsWith("Cálculo cancelado"),
+                 qPrintable(a.get<QLabel>("estado")->text()));
+        // Run to its end, the results are those of the set.
+        a.click("ajusteOptimo");
+        QTRY_VERIFY_WITH_TIMEOUT(!a.window()->busy(), 120000);
+        QVERIFY2(a.summary().startsWith("n = 5000, gl = 4997"), qPrintable(a.summary()));
+        QVERIFY2(a.cell("resultados", 0, 0).startsWith("1,99") || a.cell("resultados", 0, 0).startsWith("2,00"), qPrintable(a.cell("resultados", 0, 0)));
+        QVERIFY(a.messages.isEmpty());
+        // A model chosen while work runs makes its result stale: none is shown.
+        a.click("compararModelos");
+        QVERIFY(a.window()->busy());
+        a.get<QComboBox>("modelo")->setCurrentIndex(2);
+        QTRY_VERIFY_WITH_TIMEOUT(!a.window()->busy(), 120000);
+        QCOMPARE(a.get<QTableWidget>("comparacion")->rowCount(), 0);
     }
 };
 

@@ -318,23 +318,44 @@ void AnalysisWindow::compararConjuntos_Click() {
     }
     DataSet& first = sets_[static_cast<std::size_t>(rows[0])];
     DataSet& second = sets_[static_cast<std::size_t>(rows[1])];
-    if (!weighSet(first) || !weighSet(second)) {
+    if (busy_ || !weighSet(first) || !weighSet(second)) {
         return;
     }
-    fit::SetComparison comparison = fit::compareSets(
-        solver_, model(), first.points, second.points, main_.fixedParameters(),
-        model().fromGompertz(main_.currentParameters()), first.name.toStdString(),
-        second.name.toStdString());
+    const fit::GrowthModel* chosen = &model();
+    const std::vector<fit::Point> firstPoints = first.points;
+    const std::vector<fit::Point> secondPoints = second.points;
+    const fit::Fixed fixed = main_.fixedParameters();
+    const fit::Parameters start = model().fromGompertz(main_.currentParameters());
+    const QString names[2] = {first.name, second.name};
+    const int ids[2] = {first.id, second.id};
+    const fit::Weighting weighed = weighting();
+    run(firstPoints.size() + secondPoints.size(),
+        QStringLiteral("Comparando «%1» y «%2»…").arg(names[0], names[1]),
+        [=, this](const std::atomic<bool>&, const Progress&) -> Finish {
+            fit::LeastSquares solver;
+            fit::SetComparison comparison =
+                fit::compareSets(solver, *chosen, firstPoints, secondPoints, fixed, start,
+                                 names[0].toStdString(), names[1].toStdString());
+            comparison.first.weighting = comparison.second.weighting = weighed;
+            return [this, comparison, names, ids] {
+                if (indexOfSet(ids[0]) >= 0 && indexOfSet(ids[1]) >= 0) {
+                    showSetComparison(comparison, names, ids);
+                }
+            };
+        });
+}
+
+void AnalysisWindow::showSetComparison(const fit::SetComparison& comparison,
+                                       const QString (&names)[2], const int (&ids)[2]) {
     if (comparison.status != fit::Status::Ok) {
         messages_->show(QString::fromStdString(comparison.failure));
         return;
     }
-    comparison.first.weighting = comparison.second.weighting = weighting();
-    comparedNames_[0] = first.name;
-    comparedNames_[1] = second.name;
-    comparedIds_[0] = first.id;
-    comparedIds_[1] = second.id;
-    setComparison_ = std::move(comparison);
+    comparedNames_[0] = names[0];
+    comparedNames_[1] = names[1];
+    comparedIds_[0] = ids[0];
+    comparedIds_[1] = ids[1];
+    setComparison_ = comparison;
     const fit::SetComparison& c = *setComparison_;
     std::vector<QStringList> lines;
     lines.push_back({QStringLiteral("Una curva para ambos conjuntos"), QString(), QString(),
@@ -361,7 +382,7 @@ void AnalysisWindow::compararConjuntos_Click() {
         QStringLiteral("\nDiferencia: «%1» menos «%2». Modelo: %3; varianza común de los dos "
                        "conjuntos (gl = %4); F de la suma de cuadrados extra frente a una curva "
                        "para cada conjunto; para las magnitudes derivadas, t de Wald (F = t²).")
-            .arg(second.name, first.name, QString::fromUtf8(model().name()))
+            .arg(names[1], names[0], QString::fromUtf8(model().name()))
             .arg(c.dfSeparate));
     pestanas->setCurrentIndex(3);
     updateApply();

@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollArea>
@@ -29,6 +30,7 @@
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QThread>
 #include <QTimer>
 #include <QPageSize>
 #include <QPdfWriter>
@@ -148,6 +150,9 @@ AnalysisWindow::AnalysisWindow(Form1& main)
     table.colour = QColor(0, 0, 128); // the main window's navy
     sets_.push_back(std::move(table));
     createWidgets(); // draws the table's set
+    replotTimer_ = new QTimer(this);
+    replotTimer_->setSingleShot(true);
+    connect(replotTimer_, &QTimer::timeout, this, [this] { replot(); });
     connect(&main_, &Form1::dataCaptured, this, &AnalysisWindow::refresh);
     // The table's set is the table as it is now: every change of a cell,
     // typed, pasted, opened or undone, reaches it.
@@ -226,6 +231,8 @@ void AnalysisWindow::addToolTips() {
                                "su intervalo del 95 % y la prueba de cada una"},
         {conclusionConjuntos, "La comparación de los dos conjuntos en palabras"},
         {estado, "Confirma por unos segundos lo que se acaba de copiar"},
+        {progreso, "Cuánto lleva el cálculo de un conjunto largo; la ventana sigue respondiendo"},
+        {cancelar, "Detiene el cálculo en curso; los resultados que había se quedan como estaban"},
         {pestanas, "Resultados, comparación de modelos, predicciones, comparación de conjuntos y "
                    "opciones de la gráfica"},
     };
@@ -341,6 +348,16 @@ void AnalysisWindow::createWidgets() {
     estadoTimer_->setSingleShot(true);
     connect(estadoTimer_, &QTimer::timeout, estado, &QLabel::clear);
     buttons->addWidget(estado, 1);
+    progreso = new QProgressBar(this);
+    progreso->setObjectName(QStringLiteral("progreso"));
+    progreso->setMaximumWidth(160);
+    progreso->hide();
+    buttons->addWidget(progreso);
+    cancelar = new QPushButton(QStringLiteral("Cancelar"), this);
+    cancelar->setObjectName(QStringLiteral("cancelar"));
+    connect(cancelar, &QPushButton::clicked, this, &AnalysisWindow::cancelar_Click);
+    cancelar->hide();
+    buttons->addWidget(cancelar);
     lowerLayout->addLayout(fitting);
     lowerLayout->addLayout(reportButtons);
 
@@ -532,8 +549,9 @@ void AnalysisWindow::refresh() {
             clearComparison();
         }
         clearSetComparisonOf(table.id);
+        // Once for a paste or a load that changes many cells.
+        replotTimer_->start(0);
     }
-    replot();
 }
 
 // The results shown, which are the selected set's.
@@ -551,6 +569,7 @@ void AnalysisWindow::clearResults() {
 // Every set's results: another model or weighting would make them read as
 // its own.
 void AnalysisWindow::clearAllResults() {
+    ++generation_; // work running for the old choices is of no use now
     for (DataSet& data : sets_) {
         data.fit.reset();
         data.intervals.clear();
@@ -624,32 +643,153 @@ void AnalysisWindow::valoresIniciales_Click() {
 }
 
 void AnalysisWindow::ajusteOptimo_Click() {
-    if (refusedBeforeFitting() || !weighSet(set())) {
+    if (busy_ || refusedBeforeFitting() || !weighSet(set())) {
         return;
     }
+    const fit::GrowthModel* chosen = &model();
+    const std::vector<fit::Point> points = set().points;
+    const fit::Fixed fixed = main_.fixedParameters();
+    const fit::Parameters start = model().fromGompertz(main_.currentParameters());
     // The main window's curve is a start of the user's own for its table only.
-    fit::Fit fit = solver_.bestFit(model(), set().points, main_.fixedParameters(),
-                                   model().fromGompertz(main_.currentParameters()),
-                                   selected_ == 0 ? fit::startsFor(model())
-                                                  : fit::LeastSquares::Starts::Automatic);
-    fit.weighting = weighting();
+    const auto starts =
+        selected_ == 0 ? fit::startsFor(model()) : fit::LeastSquares::Starts::Automatic;
+    const fit::Weighting weighed = weighting();
+    const int id = set().id;
+    run(points.size(), QStringLiteral("Ajustando «%1»…").arg(set().name),
+        [=, this](const std::atomic<bool>& cancelled, const Progress& progress) -> Finish {
+            fit::LeastSquares solver;
+            fit::Analysis result;
+            result.fit = solver.bestFit(*chosen, points, fixed, start, starts);
+            result.fit.weighting = weighed;
+            progress(1, 3);
+            if (result.fit.status == fit::Status::Ok && !cancelled) {
+                result.intervals = fit::profileIntervals(solver, result.fit, points);
+                progress(2, 3);
+                result.warnings = fit::fitWarnings(result.fit, points, result.intervals);
+            }
+            return [this, id, result] { applyFit(id, result); };
+        });
+}
+
+void AnalysisWindow::applyFit(int id, const fit::Analysis& result) {
+    const int index = indexOfSet(id);
+    if (index < 0) {
+        return; // removed meanwhile
+    }
+    const fit::Fit& fit = result.fit;
     if (fit.status != fit::Status::Ok && fit.status != fit::Status::NotConverged) {
         messages_->show(statusMessage(fit));
         return;
     }
-    set().fit = fit;
-    set().intervals.clear();
-    set().warnings.clear();
-    if (fit.status == fit::Status::Ok) {
-        set().intervals = fit::profileIntervals(solver_, fit, set().points);
-        set().warnings = fit::fitWarnings(fit, set().points, set().intervals);
+    DataSet& data = sets_[static_cast<std::size_t>(index)];
+    data.fit = fit;
+    data.intervals = result.intervals;
+    data.warnings = result.warnings;
+    data.start.reset();
+    if (index == selected_) {
+        showResults();
+        updateApply();
     }
-    set().start.reset();
-    showResults();
     replot();
-    updateApply();
-    if (!converged()) {
+    if (fit.status != fit::Status::Ok) {
         messages_->show(statusMessage(fit));
+    }
+}
+
+int AnalysisWindow::indexOfSet(int id) const {
+    for (std::size_t i = 0; i < sets_.size(); ++i) {
+        if (sets_[i].id == id) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void AnalysisWindow::run(std::size_t points, const QString& what, Work work) {
+    const auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    if (points <= kLongWork) {
+        work(*cancelled, [](int, int) {})();
+        return;
+    }
+    cancelled_ = cancelled;
+    const int generation = generation_;
+    setBusy(true, what);
+    QThread* worker = QThread::create([this, work, cancelled, generation] {
+        const Progress progress = [this, cancelled](int done, int total) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, cancelled, done, total] {
+                    if (!*cancelled) {
+                        progreso->setRange(0, total);
+                        progreso->setValue(done);
+                    }
+                },
+                Qt::QueuedConnection);
+        };
+        const Finish finish = work(*cancelled, progress);
+        QMetaObject::invokeMethod(
+            this,
+            [this, finish, cancelled, generation] {
+                if (*cancelled) {
+                    return; // "Cancelar" has given the window back already
+                }
+                setBusy(false);
+                if (generation == generation_) {
+                    finish();
+                }
+            },
+            Qt::QueuedConnection);
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    workers_.erase(std::remove_if(workers_.begin(), workers_.end(),
+                                  [](const QPointer<QThread>& t) { return t.isNull(); }),
+                   workers_.end());
+    workers_.emplace_back(worker);
+    worker->start();
+}
+
+// While work runs, nothing that would change what it works on, or start
+// more, can be used; the rest of the window answers as ever.
+void AnalysisWindow::setBusy(bool on, const QString& what) {
+    busy_ = on;
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             modelo, ponderacion, conjuntos, anadirDatos, quitarConjunto, compararConjuntos,
+             valoresIniciales, ajusteOptimo, compararModelos, tiempo, valor}) {
+        control->setEnabled(!on);
+    }
+    if (on) {
+        aplicar->setEnabled(false);
+        estadoTimer_->stop();
+        estado->setText(what);
+        progreso->setRange(0, 0); // moving until the first step is done
+        progreso->show();
+        cancelar->show();
+    } else {
+        estado->clear();
+        progreso->hide();
+        cancelar->hide();
+        updateApply();
+    }
+}
+
+void AnalysisWindow::cancelar_Click() {
+    if (!busy_) {
+        return;
+    }
+    *cancelled_ = true;
+    ++generation_;
+    setBusy(false);
+    say(QStringLiteral("Cálculo cancelado: los resultados que había siguen como estaban."));
+}
+
+AnalysisWindow::~AnalysisWindow() {
+    if (cancelled_) {
+        *cancelled_ = true;
+    }
+    for (const QPointer<QThread>& worker : workers_) {
+        if (!worker.isNull()) {
+            worker->wait();
+        }
     }
 }
 
@@ -997,11 +1137,26 @@ void AnalysisWindow::exportar_Click() {
 namespace gompertz::ui {
 
 void AnalysisWindow::compararModelos_Click() {
-    if (refusedBeforeFitting() || !weighSet(set())) {
+    if (busy_ || refusedBeforeFitting() || !weighSet(set())) {
         return;
     }
-    const fit::Comparison comparison = fit::compareModels(
-        solver_, set().points, main_.fixedParameters(), main_.currentParameters());
+    const std::vector<fit::Point> points = set().points;
+    const fit::Fixed fixed = main_.fixedParameters();
+    const fit::Parameters current = main_.currentParameters();
+    const int id = set().id;
+    run(points.size(), QStringLiteral("Comparando los modelos en «%1»…").arg(set().name),
+        [=, this](const std::atomic<bool>&, const Progress&) -> Finish {
+            fit::LeastSquares solver;
+            const fit::Comparison comparison = fit::compareModels(solver, points, fixed, current);
+            return [this, id, comparison] {
+                if (set().id == id) {
+                    showComparison(comparison);
+                }
+            };
+        });
+}
+
+void AnalysisWindow::showComparison(const fit::Comparison& comparison) {
     comparacion->setRowCount(static_cast<int>(comparison.scores.size()));
     for (int r = 0; r < static_cast<int>(comparison.scores.size()); ++r) {
         const fit::ModelScore& score = comparison.scores[static_cast<std::size_t>(r)];

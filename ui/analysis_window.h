@@ -12,6 +12,10 @@
 #include <QVector>
 #include <QWidget>
 
+#include <QPointer>
+
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -28,6 +32,8 @@ class QTabWidget;
 class QPushButton;
 class QTableWidget;
 class QTimer;
+class QThread;
+class QProgressBar;
 class QCheckBox;
 class QSpinBox;
 class QCPAxisRect;
@@ -66,6 +72,9 @@ class AnalysisWindow : public QWidget {
     Q_OBJECT
   public:
     explicit AnalysisWindow(Form1& main);
+    // Waits for the work still running off the interface thread, whose
+    // results nobody will see.
+    ~AnalysisWindow() override;
 
     // Beside the main window, as large as the screen leaves room for, up to
     // its designed size; over the main window's right side only when the
@@ -75,8 +84,8 @@ class AnalysisWindow : public QWidget {
     void setMessageSink(std::unique_ptr<MessageSink> sink);
     void setFileChooser(std::unique_ptr<FileChooser> chooser);
 
-    // Takes the main window's captured points again; new points clear the
-    // results.
+    // Takes the points the main window's table holds now; new points clear
+    // the table's results, and the plot follows once the changes end.
     void refresh();
 
     // The results table and the summary as tab-separated text with a header
@@ -88,6 +97,11 @@ class AnalysisWindow : public QWidget {
 
     // How long the status line under the buttons keeps what it says.
     static constexpr int kStatusMilliseconds = 4000;
+    // Sets with more points than this are fitted and compared off the
+    // interface thread, with a progress bar and "Cancelar".
+    static constexpr std::size_t kLongWork = 1000;
+    // Whether such work is running now.
+    bool busy() const { return busy_; }
 
     enum class Export { Png, Pdf, Svg, CsvSemicolon, CsvComma };
     // Writes the file completely or not at all; the reason when it could not.
@@ -105,6 +119,8 @@ class AnalysisWindow : public QWidget {
     void anadirDatos_Click();
     void quitarConjunto_Click();
     void compararConjuntos_Click();
+    void showSetComparison(const fit::SetComparison& comparison, const QString (&names)[2],
+                           const int (&ids)[2]);
     void setChosen();
     void setEdited(QListWidgetItem* item);
     fit::Weighting weighting() const;
@@ -112,6 +128,19 @@ class AnalysisWindow : public QWidget {
     // set cannot be so weighted.
     bool weighSet(DataSet& data);
     void clearAllResults();
+    // Runs work(cancelled, progress) at once for a short set, or on a
+    // thread of its own for a long one; what it returns then runs on the
+    // interface thread, unless cancelled or the choices changed meanwhile.
+    using Finish = std::function<void()>;
+    using Progress = std::function<void(int done, int total)>;
+    using Work = std::function<Finish(const std::atomic<bool>& cancelled, const Progress& progress)>;
+    void run(std::size_t points, const QString& what, Work work);
+    void setBusy(bool on, const QString& what = {});
+    void cancelar_Click();
+    int indexOfSet(int id) const;
+    // Applies a fit of the set with that id, with its intervals and
+    // warnings: shown when it is the selected set.
+    void applyFit(int id, const fit::Analysis& result);
     void clearSetComparison();
     // Only when the set with that id is one of the two compared.
     void clearSetComparisonOf(int id);
@@ -127,6 +156,7 @@ class AnalysisWindow : public QWidget {
     const fit::GrowthModel& model() const;
     void modelChanged();
     void compararModelos_Click();
+    void showComparison(const fit::Comparison& comparison);
     void clearComparison();
     void valoresIniciales_Click();
     void ajusteOptimo_Click();
@@ -231,6 +261,15 @@ class AnalysisWindow : public QWidget {
     QPushButton* copiarGrafica = nullptr;
     QLabel* estado = nullptr;
     QTimer* estadoTimer_ = nullptr;
+    QTimer* replotTimer_ = nullptr;
+    QProgressBar* progreso = nullptr;
+    QPushButton* cancelar = nullptr;
+    bool busy_ = false;
+    // Bumped by whatever makes running work's result stale: a model or a
+    // weighting chosen, a cancel.
+    int generation_ = 0;
+    std::shared_ptr<std::atomic<bool>> cancelled_;
+    std::vector<QPointer<QThread>> workers_;
     QCPTextElement* title_ = nullptr;
     QCPAxisRect* residualRect_ = nullptr;
     QCPItemText* parametersBox_ = nullptr;
