@@ -14,6 +14,7 @@ appstreamcli validate --no-net "$build_dir/packaging/$app_id.metainfo.xml"
 
 DESTDIR="$work/root" cmake --install "$build_dir" --prefix /usr >/dev/null
 expected="usr/bin/gompertz
+usr/bin/gompertz-lote
 usr/share/applications/$app_id.desktop
 usr/share/doc/gompertz/LICENSE
 usr/share/doc/gompertz/README.md

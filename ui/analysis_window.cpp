@@ -1,5 +1,7 @@
 #include "analysis_window.h"
 
+#include "analysis/set_analysis.h"
+
 #include "data/data_file.h"
 #include "fit/report.h"
 #include "fit/prediction.h"
@@ -658,15 +660,9 @@ void AnalysisWindow::ajusteOptimo_Click() {
     run(points.size(), QStringLiteral("Ajustando «%1»…").arg(set().name),
         [=, this](const std::atomic<bool>& cancelled, const Progress& progress) -> Finish {
             fit::LeastSquares solver;
-            fit::Analysis result;
-            result.fit = solver.bestFit(*chosen, points, fixed, start, starts);
-            result.fit.weighting = weighed;
-            progress(1, 3);
-            if (result.fit.status == fit::Status::Ok && !cancelled) {
-                result.intervals = fit::profileIntervals(solver, result.fit, points);
-                progress(2, 3);
-                result.warnings = fit::fitWarnings(result.fit, points, result.intervals);
-            }
+            const fit::Analysis result = analysis::analyse(solver, *chosen, points, fixed, start,
+                                                           starts, weighed, &cancelled);
+            progress(1, 1);
             return [this, id, result] { applyFit(id, result); };
         });
 }
