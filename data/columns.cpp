@@ -528,11 +528,6 @@ Outcome readText(std::string_view text, char separator, const Layout& layout) {
             }
             return refuse(what);
         }
-        if (set && !out.header.empty() && record->fields.size() > out.header.size()) {
-            const std::size_t named = out.header.size();
-            return refuse("la fila tiene más campos que la cabecera, que nombra " +
-                          std::to_string(named) + (named == 1 ? " columna" : " columnas"));
-        }
         std::vector<double> row;
         for (const Field& field : record->fields) {
             if (set && trimmed(field.text, true).empty()) {
@@ -581,6 +576,11 @@ Outcome readText(std::string_view text, char separator, const Layout& layout) {
         if (set) {
             if (std::isnan(row.front())) {
                 return refuse("falta t");
+            }
+            if (!out.header.empty() && record->fields.size() > out.header.size()) {
+                const std::size_t named = out.header.size();
+                return refuse("la fila tiene más campos que la cabecera, que nombra " +
+                              std::to_string(named) + (named == 1 ? " columna" : " columnas"));
             }
             if (row.size() > layout.widest) {
                 return refuse("hay más de " + std::to_string(layout.widest) + " columnas");

@@ -83,7 +83,7 @@ bool isColumnOfNumbers(std::string_view bytes) {
         if (line.find_first_not_of(" \t") == std::string_view::npos) {
             continue;
         }
-        if (!holdsOnlyANumber(line.substr(0, kMaxLineLength + 1))) {
+        if (!holdsOnlyANumber(line)) {
             return false;
         }
         ++numbers;
