@@ -21,10 +21,12 @@ namespace gompertz::data {
 // so the comma is decimal); a single mark is decimal ("2,5", "1,234"). A
 // field that tells another mark than an earlier one is refused, naming both,
 // and so are grouping marks outside the integer part or not every three
-// digits. A UTF-8 mark is skipped; NUL bytes in the pattern of UTF-16 or
-// UTF-32 are refused as such. A first line none of whose fields reads as a
-// number is a header and is skipped; lines that are empty or hold only empty
-// fields are ignored, and so are empty fields at the end of a row. Nothing
+// digits; a number beyond the range of a double ("1e309") is refused as
+// one out of range, not as "no es un número". A UTF-8 mark is skipped; NUL
+// bytes in the pattern of UTF-16 or UTF-32 are refused as such. A first
+// line none of whose fields reads as a number is a header and is skipped;
+// lines that are empty or hold only empty fields are ignored, and so are
+// empty fields at the end of a row, at no cost however many. Nothing
 // past the 22nd such line is read, and a line longer than a cell takes is
 // refused. Messages show control and invisible characters as visible
 // symbols ("␀", "[U+200B]") and quote at most 40 characters of a field.
