@@ -102,12 +102,14 @@ void BM_RefusedSet(benchmark::State& state, const std::string& text) {
 }
 BENCHMARK_CAPTURE(BM_RefusedSet, blank_lines, std::string(10'000'000, '\n'))
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RefusedSet, separators, [] {
-    std::string text;
-    while (text.size() < 15'000'000) {
-        text += std::string(32000, ';') + "\n";
-    }
-    return text;
-}())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RefusedSet, separators,
+                  [] {
+                      std::string text;
+                      while (text.size() < 15'000'000) {
+                          text += std::string(32000, ';') + "\n";
+                      }
+                      return text;
+                  }())
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -36,7 +36,8 @@ class LineReader {
     std::size_t lineEnd() const {
         const void* lf = std::memchr(rest_.data(), '\n', rest_.size());
         const std::size_t upTo =
-            lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - rest_.data()) : rest_.size();
+            lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - rest_.data())
+               : rest_.size();
         const void* cr = std::memchr(rest_.data(), '\r', upTo);
         if (cr) {
             return static_cast<std::size_t>(static_cast<const char*>(cr) - rest_.data());

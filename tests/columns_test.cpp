@@ -383,8 +383,9 @@ TEST(Columns, ImportNamesWhereLongerDataGoAndNumbersOutOfRange) {
             << message;
         EXPECT_EQ(message.find("no es un número"), std::string::npos) << message;
     }
-    EXPECT_NE(problemOf("1\n2\n1e309\n", ColumnSource::Clipboard).find("«1e309» es un número fuera"),
-              std::string::npos);
+    EXPECT_NE(
+        problemOf("1\n2\n1e309\n", ColumnSource::Clipboard).find("«1e309» es un número fuera"),
+        std::string::npos);
 }
 
 // A text of blank lines or of separators is read at the cost of its bytes:

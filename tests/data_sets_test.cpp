@@ -477,8 +477,9 @@ TEST(SetFile, ARowWiderThanItsHeaderIsRefusedNamingTheLine) {
 // range rather than "not a number".
 TEST(SetFile, ANumberBeyondTheRangeIsSaidToBeSo) {
     for (const char* text : {"t;y\n0;1e309\n", "t;y\n0;-1E+400\n", "t;y\n1e309;1\n"}) {
-        EXPECT_NE(refusal(parseSet(text)).find("es un número fuera del rango que maneja el programa"),
-                  std::string::npos)
+        EXPECT_NE(
+            refusal(parseSet(text)).find("es un número fuera del rango que maneja el programa"),
+            std::string::npos)
             << refusal(parseSet(text));
         EXPECT_EQ(refusal(parseSet(text)).find("no es un número"), std::string::npos);
     }
