@@ -91,4 +91,25 @@ void BM_LeerConjunto10000(benchmark::State& state) {
 }
 BENCHMARK(BM_LeerConjunto10000)->Unit(benchmark::kMillisecond);
 
+// Set files refused by a limit: ten million blank lines (refused at the
+// line past the limit) and 15 MB of ";" in rows of separators (empty rows,
+// skipped at the cost of their bytes).
+void BM_RefusedSet(benchmark::State& state, const std::string& text) {
+    for (auto _ : state) {
+        auto read = parseSet(text);
+        benchmark::DoNotOptimize(read);
+    }
+}
+BENCHMARK_CAPTURE(BM_RefusedSet, blank_lines, std::string(10'000'000, '\n'))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RefusedSet, separators,
+                  [] {
+                      std::string text;
+                      while (text.size() < 15'000'000) {
+                          text += std::string(32000, ';') + "\n";
+                      }
+                      return text;
+                  }())
+    ->Unit(benchmark::kMillisecond);
+
 BENCHMARK_MAIN();

@@ -1,6 +1,7 @@
 #include "columns.h"
 
 #include "data_file.h"
+#include "data_sets.h"
 #include "line_reader.h"
 #include "model/errors.h"
 #include "model/number_text.h"
@@ -74,17 +75,28 @@ struct Field {
 };
 
 // The fields of a line; a quoted field may hold the separator. Nothing when
-// a quote is left open.
-std::optional<std::vector<Field>> fields(std::string_view line, char separator) {
+// a quote is left open. Empty fields are kept only before a field that is
+// not, so that a line of separators costs nothing; past `most` fields the
+// line is cut, its first most + 1 fields telling that it has too many.
+std::optional<std::vector<Field>> fields(std::string_view line, char separator,
+                                         std::size_t most = std::string_view::npos) {
     std::vector<Field> out;
+    std::size_t emptyBefore = 0; // empty fields not yet kept
     std::size_t pos = 0;
+    // Past the last character that is neither a blank nor the separator,
+    // every field is empty: dropped at once, however many.
+    const char blanksAndSeparator[] = {' ', '\t', separator, '\0'};
+    const std::size_t lastFilled = line.find_last_not_of(blanksAndSeparator);
     const auto skipBlanks = [&] {
         while (pos < line.size() &&
                (line[pos] == ' ' || (separator != '\t' && line[pos] == '\t'))) {
             ++pos;
         }
     };
-    while (true) {
+    while (out.size() <= most) {
+        if (lastFilled == std::string_view::npos || pos > lastFilled) {
+            break;
+        }
         if (separator == kBlanks) {
             skipBlanks();
             if (pos == line.size()) {
@@ -129,38 +141,46 @@ std::optional<std::vector<Field>> fields(std::string_view line, char separator) 
         } else if (pos > rest) {
             field.text += line.substr(rest, pos - rest); // text after the closing quote
         }
-        out.push_back(std::move(field));
+        if (trimmed(field.text, true).empty()) {
+            ++emptyBefore; // spreadsheets end rows with empty fields
+        } else {
+            for (; emptyBefore > 0 && out.size() <= most; --emptyBefore) {
+                out.emplace_back();
+            }
+            if (out.size() <= most) {
+                out.push_back(std::move(field));
+            }
+        }
         if (pos == line.size()) {
             break;
         }
         ++pos;
     }
-    while (!out.empty() && trimmed(out.back().text, true).empty()) {
-        out.pop_back(); // spreadsheets end rows with empty fields
-    }
     return out;
 }
 
-// The lines that hold more than blanks, as many as are ever read.
-std::vector<std::string_view> firstLines(std::string_view text) {
-    std::vector<std::string_view> lines;
+// The lines that hold more than blanks, as many as are ever read, among
+// the first `lines` lines (0: all).
+std::vector<std::string_view> firstLines(std::string_view text, std::size_t lines = 0) {
+    std::vector<std::string_view> out;
     LineReader reader(text);
-    while (lines.size() < kMaxRecords && !reader.atEnd()) {
+    while (out.size() < kMaxRecords && !reader.atEnd() &&
+           (lines == 0 || static_cast<std::size_t>(reader.number()) < lines)) {
         const std::string_view line = reader.next();
         if (!trimmed(line, true).empty()) {
-            lines.push_back(line);
+            out.push_back(line);
         }
     }
-    return lines;
+    return out;
 }
 
 // A file's separator, from its first lines: ";", then a tab, then blanks or
 // "," ("1,5 2,5" is two fields with decimal commas; "1, 2" is two fields
 // separated by the comma).
-char fileSeparatorOf(std::string_view text) {
-    const std::vector<std::string_view> lines = firstLines(text);
-    const auto any = [&lines](char ch) {
-        return std::any_of(lines.begin(), lines.end(),
+char fileSeparatorOf(std::string_view text, std::size_t lines = 0) {
+    const std::vector<std::string_view> first = firstLines(text, lines);
+    const auto any = [&first](char ch) {
+        return std::any_of(first.begin(), first.end(),
                            [ch](std::string_view l) { return hasOutsideQuotes(l, ch); });
     };
     if (any(';')) {
@@ -169,7 +189,7 @@ char fileSeparatorOf(std::string_view text) {
     if (any('\t')) {
         return '\t';
     }
-    for (std::string_view l : lines) {
+    for (std::string_view l : first) {
         const std::string_view text = trimmed(l, true);
         const std::size_t gap = text.find(' ');
         if (gap != std::string_view::npos && text[gap - 1] != ',') {
@@ -248,7 +268,7 @@ Mark otherThan(Mark mark) {
 // A field read as a number on its own: both marks make the last one decimal
 // and the other grouping; a repeated mark groups; a single mark is decimal.
 struct Reading {
-    enum Kind { Number, NotNumber, BadGrouping } kind = NotNumber;
+    enum Kind { Number, NotNumber, BadGrouping, OutOfRange } kind = NotNumber;
     double value = 0.0;
     Mark decimal = Mark::None;  // the decimal mark the field holds
     Mark grouping = Mark::None; // the grouping mark the field holds
@@ -334,6 +354,8 @@ Reading readNumber(std::string_view field) {
     try {
         out.value = parseNumber(form); // no point is left: the window's decimal comma
         out.kind = Reading::Number;
+    } catch (const OverflowError&) {
+        out.kind = Reading::OutOfRange; // a number, beyond what a double holds
     } catch (const RuntimeError&) {
     }
     return out;
@@ -377,27 +399,59 @@ Problem problemAt(int line, const std::string& what) {
     return {line, atLine(line, what)};
 }
 
-// The lines that hold a field, at most `most` of them; lines that are
-// empty or hold only empty fields are skipped like blank lines.
-std::variant<std::vector<Record>, Problem> records(std::string_view text, char separator,
-                                                   std::size_t most) {
-    std::vector<Record> out;
-    LineReader reader(text);
-    while (out.size() < most && !reader.atEnd()) {
-        const std::string_view line = reader.next();
-        if (line.size() > kMaxLineLength) {
-            return problemAt(reader.number(), "la línea es demasiado larga");
-        }
-        auto split = fields(line, separator);
-        if (!split) {
-            return problemAt(reader.number(), "falta la comilla que cierra un campo");
-        }
-        if (!split->empty()) {
-            out.push_back({reader.number(), std::move(*split)});
-        }
-    }
-    return out;
+// What the rows of a text must be: how many at most, and how many fields
+// each (0 for the width of the first row); where a row may leave a field
+// empty, the missing value reads as NaN. A set also bounds its values
+// (beside t) and its lines, blank ones included (0: no bound).
+struct Layout {
+    std::size_t rows = kRows;
+    std::size_t width = 2;
+    bool missing = false;
+    std::size_t widest = 2;
+    std::size_t values = 0;
+    std::size_t lines = 0;
+};
+
+Layout layoutOf(ColumnSource source) {
+    return source == ColumnSource::File ? Layout{} : Layout{kRows, 0, false, 2};
 }
+
+// The lines that hold a field, one at a time; lines that are empty or hold
+// only empty fields are skipped like blank lines. A line is cut past the
+// `most` fields asked for, and a text past `lines` lines is refused there,
+// so that nothing is read beyond a bound once it is passed.
+class RecordReader {
+  public:
+    RecordReader(std::string_view text, char separator, std::size_t lines)
+        : reader_(text), separator_(separator), lines_(lines) {}
+
+    // The next record, nothing past the last one, or why a line is refused.
+    std::variant<std::optional<Record>, Problem> next(std::size_t most) {
+        while (!reader_.atEnd()) {
+            const std::string_view line = reader_.next();
+            if (lines_ > 0 && static_cast<std::size_t>(reader_.number()) > lines_) {
+                return problemAt(reader_.number(),
+                                 "el archivo tiene más de " + groupedCount(lines_) + " líneas");
+            }
+            if (line.size() > kMaxLineLength) {
+                return problemAt(reader_.number(), "la línea es demasiado larga");
+            }
+            auto split = fields(line, separator_, most);
+            if (!split) {
+                return problemAt(reader_.number(), "falta la comilla que cierra un campo");
+            }
+            if (!split->empty()) {
+                return std::optional<Record>(Record{reader_.number(), std::move(*split)});
+            }
+        }
+        return std::optional<Record>();
+    }
+
+  private:
+    LineReader reader_;
+    char separator_;
+    std::size_t lines_;
+};
 
 // A header is a first line none of whose fields reads as a number.
 bool isHeader(const Record& record) {
@@ -411,37 +465,43 @@ bool isHeader(const Record& record) {
 struct Outcome {
     std::variant<ColumnRows, Problem> result;
     std::vector<std::string> header; // the skipped header's fields, if any
+    int headerLine = 0;
     int commaGroupingLine = 0; // 0 when no comma groups digits
     std::string commaGroupingField;
 };
 
-// What the rows of a text must be: how many at most, and how many fields
-// each (0 for the width of the first row); where a row may leave a field
-// empty, the missing value reads as NaN.
-struct Layout {
-    std::size_t rows = kRows;
-    std::size_t width = 2;
-    bool missing = false;
-    std::size_t widest = 2;
-};
-
-Layout layoutOf(ColumnSource source) {
-    return source == ColumnSource::File ? Layout{} : Layout{kRows, 0, false, 2};
-}
-
 Outcome readText(std::string_view text, char separator, const Layout& layout) {
-    auto found = records(text, separator, layout.rows + 2);
     Outcome out;
-    if (const auto* problem = std::get_if<Problem>(&found)) {
-        out.result = *problem;
-        return out;
-    }
-    auto& lines = std::get<std::vector<Record>>(found);
-    if (!lines.empty() && isHeader(lines.front())) {
-        for (const Field& field : lines.front().fields) {
+    RecordReader reader(text, separator, layout.lines);
+    // The next record, or nothing once the text ends or is refused. The
+    // first is read whole, for a header is one only if none of its fields
+    // is a number; the rows are cut past the widest a row may be.
+    const std::size_t widest = layout.missing ? layout.widest : 2;
+    std::size_t most = std::string_view::npos;
+    const auto nextRecord = [&]() -> std::optional<Record> {
+        auto found = reader.next(most);
+        most = std::min(most, widest);
+        if (auto* problem = std::get_if<Problem>(&found)) {
+            out.result = std::move(*problem);
+            return std::nullopt;
+        }
+        return std::get<std::optional<Record>>(std::move(found));
+    };
+    std::optional<Record> record = nextRecord();
+    if (record && isHeader(*record)) {
+        for (const Field& field : record->fields) {
             out.header.emplace_back(trimmed(field.text, true));
         }
-        lines.erase(lines.begin()); // a header of column names
+        out.headerLine = record->line;
+        if (layout.missing && out.header.size() > layout.widest) {
+            out.result = problemAt(record->line,
+                                   "hay más de " + std::to_string(layout.widest) + " columnas");
+            return out;
+        }
+        if (layout.missing) {
+            most = std::min(most, out.header.size()); // a row no wider than its header
+        }
+        record = nextRecord(); // a header of column names
     }
     struct Vote {
         int line = 0;
@@ -452,19 +512,26 @@ Outcome readText(std::string_view text, char separator, const Layout& layout) {
     const bool file = layout.width == 2 && !layout.missing;
     const bool set = layout.missing;
     std::size_t width = layout.width;
+    std::size_t values = 0; // a set's, beside t
     ColumnRows rows;
-    for (const Record& record : lines) {
+    for (; record; record = nextRecord()) {
         const auto refuse = [&](const std::string& what) {
-            out.result = problemAt(record.line, what);
+            out.result = problemAt(record->line, what);
             return out;
         };
         if (rows.size() == layout.rows) {
-            return refuse("hay más de " + groupedCount(layout.rows) + " filas de datos");
+            std::string what = "hay más de " + groupedCount(layout.rows) + " filas de datos";
+            if (file) {
+                what += " (la tabla tiene " + std::to_string(kRows) +
+                        "; «Añadir datos…», en la ventana de análisis, lee hasta " +
+                        groupedCount(kMaxSetPoints) + " valores)";
+            }
+            return refuse(what);
         }
-        std::vector<double> values;
-        for (const Field& field : record.fields) {
+        std::vector<double> row;
+        for (const Field& field : record->fields) {
             if (set && trimmed(field.text, true).empty()) {
-                values.push_back(std::numeric_limits<double>::quiet_NaN()); // a missing value
+                row.push_back(std::numeric_limits<double>::quiet_NaN()); // a missing value
                 continue;
             }
             if (trimmed(field.text, true).empty()) {
@@ -480,45 +547,63 @@ Outcome readText(std::string_view text, char separator, const Layout& layout) {
             if (reading.kind == Reading::NotNumber) {
                 return refuse(quoted(field.text) + " no es un número");
             }
+            if (reading.kind == Reading::OutOfRange) {
+                return refuse(quoted(field.text) +
+                              " es un número fuera del rango que maneja el programa (de "
+                              "-1,79E+308 a 1,79E+308)");
+            }
             if (reading.kind == Reading::BadGrouping) {
                 return refuse(quoted(field.text) + " no es un número: " +
                               (reading.grouping == Mark::Point ? "los puntos" : "las comas") +
                               " de miles separan grupos de tres cifras, solo en la parte entera");
             }
             if (reading.vote() != Mark::None && !first) {
-                first = Vote{record.line, field.text, reading};
+                first = Vote{record->line, field.text, reading};
             } else if (reading.vote() != Mark::None && reading.vote() != first->reading.vote()) {
                 const std::string where =
-                    first->line == record.line
+                    first->line == record->line
                         ? ", en la misma línea, "
                         : ", en la línea " + std::to_string(first->line) + ", ";
                 return refuse(quoted(field.text) + " " + reading.usage() + ", pero " +
                               quoted(first->field) + where + first->reading.usage());
             }
             if (reading.grouping == Mark::Comma && out.commaGroupingLine == 0) {
-                out.commaGroupingLine = record.line;
+                out.commaGroupingLine = record->line;
                 out.commaGroupingField = field.text;
             }
-            values.push_back(reading.value);
+            row.push_back(reading.value);
         }
         if (set) {
-            if (std::isnan(values.front())) {
+            if (std::isnan(row.front())) {
                 return refuse("falta t");
             }
-            if (values.size() > layout.widest) {
+            if (!out.header.empty() && record->fields.size() > out.header.size()) {
+                const std::size_t named = out.header.size();
+                return refuse("la fila tiene más campos que la cabecera, que nombra " +
+                              std::to_string(named) + (named == 1 ? " columna" : " columnas"));
+            }
+            if (row.size() > layout.widest) {
                 return refuse("hay más de " + std::to_string(layout.widest) + " columnas");
             }
-            rows.push_back(std::move(values));
+            values += static_cast<std::size_t>(
+                std::count_if(row.begin() + 1, row.end(), [](double v) { return !std::isnan(v); }));
+            if (layout.values > 0 && values > layout.values) {
+                return refuse("hay más de " + groupedCount(layout.values) + " valores");
+            }
+            rows.push_back(std::move(row));
             continue;
         }
         if (width == 0) {
-            width = std::clamp<std::size_t>(values.size(), 1, 2);
+            width = std::clamp<std::size_t>(row.size(), 1, 2);
         }
-        if (values.size() != width) {
+        if (row.size() != width) {
             return refuse(file ? "se esperan dos números: t y el valor"
                                : "las filas no tienen las mismas columnas");
         }
-        rows.push_back(std::move(values));
+        rows.push_back(std::move(row));
+    }
+    if (std::holds_alternative<Problem>(out.result)) {
+        return out; // a line the reader refused
     }
     if (rows.empty()) {
         out.result = Problem{kPastTheEnd, "no hay filas de datos"};
@@ -659,8 +744,8 @@ std::variant<ColumnRows, std::string> parseColumns(std::string_view text, Column
     return std::get<ColumnRows>(std::move(result));
 }
 
-std::variant<SetColumns, std::string> parseSetColumns(std::string_view text, std::size_t rows,
-                                                      std::size_t columns) {
+std::variant<SetColumns, std::string> parseSetColumns(std::string_view text,
+                                                      const SetLimits& limits) {
     if (text.starts_with("\xEF\xBB\xBF")) {
         text.remove_prefix(3);
     }
@@ -668,11 +753,30 @@ std::variant<SetColumns, std::string> parseSetColumns(std::string_view text, std
         return "el archivo parece estar en " + *encoding +
                " sin marca de orden de bytes; guárdelo como UTF-8";
     }
-    Outcome read = readText(text, fileSeparatorOf(text), Layout{rows, 0, true, columns});
+    const Layout layout{limits.rows, 0, true, limits.columns, limits.values, limits.lines};
+    Outcome read = readText(text, fileSeparatorOf(text, limits.lines), layout);
     if (auto* problem = std::get_if<Problem>(&read.result)) {
         return std::move(problem->message);
     }
-    return SetColumns{std::move(read.header), std::get<ColumnRows>(std::move(read.result))};
+    return SetColumns{std::move(read.header), read.headerLine,
+                      std::get<ColumnRows>(std::move(read.result))};
+}
+
+SetHeader setHeaderOf(std::string_view text, std::size_t lines) {
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);
+    }
+    RecordReader reader(text, fileSeparatorOf(text, lines), lines);
+    auto found = reader.next(std::string_view::npos);
+    const auto* record = std::get_if<std::optional<Record>>(&found);
+    if (record == nullptr || !*record || !isHeader(**record)) {
+        return {};
+    }
+    SetHeader out{{}, (*record)->line};
+    for (const Field& field : (*record)->fields) {
+        out.fields.emplace_back(trimmed(field.text, true));
+    }
+    return out;
 }
 
 bool spansSeveralCells(std::string_view text) {
@@ -692,15 +796,36 @@ std::string visibleText(std::string_view text) {
     return visible(text);
 }
 
-std::optional<std::string> importColumns(CellTable& table, const std::string& path) {
+namespace {
+
+// A file's rows as import reads them, or its message.
+std::variant<ColumnRows, std::string> importedRows(const std::string& path) {
     const FileBytes file = readBounded(path);
     if (file.error) {
         return visible(*file.error); // a file's name may hold a control character
     }
     const std::string name = visible(fileNameOf(path));
-    const auto parsed = parseColumns(textOf(file.bytes), ColumnSource::File);
+    auto parsed = parseColumns(textOf(file.bytes), ColumnSource::File);
     if (const auto* problem = std::get_if<std::string>(&parsed)) {
         return "No se puede importar " + name + ": " + *problem + ". La tabla no se ha modificado.";
+    }
+    return parsed;
+}
+
+} // namespace
+
+std::optional<std::string> checkImport(const std::string& path) {
+    const auto rows = importedRows(path);
+    if (const auto* problem = std::get_if<std::string>(&rows)) {
+        return *problem;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> importColumns(CellTable& table, const std::string& path) {
+    const auto parsed = importedRows(path);
+    if (const auto* problem = std::get_if<std::string>(&parsed)) {
+        return *problem;
     }
     const auto& rows = std::get<ColumnRows>(parsed);
     for (int i = 0; i < kRows; ++i) {

@@ -21,10 +21,12 @@ namespace gompertz::data {
 // so the comma is decimal); a single mark is decimal ("2,5", "1,234"). A
 // field that tells another mark than an earlier one is refused, naming both,
 // and so are grouping marks outside the integer part or not every three
-// digits. A UTF-8 mark is skipped; NUL bytes in the pattern of UTF-16 or
-// UTF-32 are refused as such. A first line none of whose fields reads as a
-// number is a header and is skipped; lines that are empty or hold only empty
-// fields are ignored, and so are empty fields at the end of a row. Nothing
+// digits; a number beyond the range of a double ("1e309") is refused as
+// one out of range, not as "no es un número". A UTF-8 mark is skipped; NUL
+// bytes in the pattern of UTF-16 or UTF-32 are refused as such. A first
+// line none of whose fields reads as a number is a header and is skipped;
+// lines that are empty or hold only empty fields are ignored, and so are
+// empty fields at the end of a row, at no cost however many. Nothing
 // past the 22nd such line is read, and a line longer than a cell takes is
 // refused. Messages show control and invisible characters as visible
 // symbols ("␀", "[U+200B]") and quote at most 40 characters of a field.
@@ -45,13 +47,33 @@ std::string textOf(std::string_view bytes);
 // A data set's columns as a file holds them: t, then one or more values, a
 // cell left empty being a missing value (NaN); the header's fields when the
 // first line is one. Read by the same rules as a file of two columns, but
-// for at most `rows` rows of at most `columns` fields.
+// within the limits given, each refused at the line that passes it and
+// nothing read past it: rows, fields a line (and no more than the header
+// names, when there is one), values beside t (0: no bound) and lines, blank
+// ones included (0: no bound).
+struct SetLimits {
+    std::size_t rows = 0;
+    std::size_t columns = 0;
+    std::size_t values = 0;
+    std::size_t lines = 0;
+};
 struct SetColumns {
     std::vector<std::string> header;
+    int headerLine = 0;
     ColumnRows rows;
 };
-std::variant<SetColumns, std::string> parseSetColumns(std::string_view text, std::size_t rows,
-                                                      std::size_t columns);
+std::variant<SetColumns, std::string> parseSetColumns(std::string_view text,
+                                                      const SetLimits& limits);
+
+// The header of a set's file, read alone so that what it names can be
+// checked before the rows are read: its fields and its line, or no fields
+// when the first line holding a field is not a header (or is refused; the
+// rows' reading names why). Looks at no line past `lines` (0: no bound).
+struct SetHeader {
+    std::vector<std::string> fields;
+    int line = 0;
+};
+SetHeader setHeaderOf(std::string_view text, std::size_t lines);
 
 // Whether pasted text spans several cells: several lines, a tab or ";", or
 // a line whose commas separate fields or may ("1,2.5", "1,234.5"; not "2,5").
@@ -63,9 +85,14 @@ std::string visibleText(std::string_view text);
 
 // Reads a file of two columns (bounded as the data file is) and writes its
 // rows into the table in the window's number form, emptying the rows below,
-// without a capture. More than 20 rows, a bad row or none at all is refused
-// with a message, and the table is left as it was.
+// without a capture. More than 20 rows (the message points to "Añadir
+// datos…", which reads up to 10 000 values), a bad row or none at all is
+// refused with a message, and the table is left as it was.
 std::optional<std::string> importColumns(CellTable& table, const std::string& path);
+
+// The message importColumns would give for the file at path, touching no
+// table: so that a file is refused before anything is asked about the table.
+std::optional<std::string> checkImport(const std::string& path);
 
 // Writes pasted rows from `row` down: two columns into t and the value, one
 // into `column`. Commas separate the fields of a text without a tab or ";"

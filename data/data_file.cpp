@@ -61,6 +61,36 @@ std::optional<double> prefixValue(std::string_view line, std::size_t& end) {
     return value;
 }
 
+// Whether a line holds one number, as the count line does, and nothing else.
+bool holdsOnlyANumber(std::string_view line) {
+    std::size_t end = 0;
+    return prefixValue(line, end) && line.find_first_not_of(" \t", end) == std::string_view::npos;
+}
+
+// A column of numbers as a spreadsheet writes it ("1", "2", "3", one a
+// line): every line holding a number or nothing, at least three of them,
+// and the first written bare. This program writes its count between blanks
+// (" 3 "), and a file it wrote holds the cells' texts in the window's form
+// (decimal comma), so its lines rarely all read as such numbers.
+bool isColumnOfNumbers(std::string_view bytes) {
+    if (bytes.empty() || bytes.front() == ' ' || bytes.front() == '\t') {
+        return false;
+    }
+    LineReader lines(bytes);
+    int numbers = 0;
+    while (!lines.atEnd()) {
+        const std::string_view line = lines.next();
+        if (line.find_first_not_of(" \t") == std::string_view::npos) {
+            continue;
+        }
+        if (!holdsOnlyANumber(line)) {
+            return false;
+        }
+        ++numbers;
+    }
+    return numbers >= 3;
+}
+
 // How messages name a file: by its name, and where it is when that is not
 // the working folder.
 struct Named {
@@ -146,30 +176,42 @@ std::optional<std::string> writeWhole(const std::string& path, const std::string
 FileBytes readBounded(const std::string& path, std::size_t limit) {
     const Named file = named(path);
     const std::string unreadable = "No se pudo leer " + file.name + ": ";
+    // Each refusal as the main window says it, and its cause alone.
+    const auto failed = [](std::string message, std::string cause) {
+        return FileBytes{{}, std::move(message), std::move(cause)};
+    };
+    const auto invalid = [&](const std::string& why) {
+        return failed(invalidFile(file.name, why), why);
+    };
+    const auto readError = [&](int error) {
+        const std::string cause = describeFileError(error, FileAccess::Read);
+        return failed(unreadable + cause + ".", cause);
+    };
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         if (errno == ENOENT) {
-            return {{}, "No se encuentra el archivo " + file.name + " " + file.where + "."};
+            return failed("No se encuentra el archivo " + file.name + " " + file.where + ".",
+                          "no se encuentra " + file.where);
         }
-        return {{}, unreadable + describeFileError(errno, FileAccess::Read) + "."};
+        return readError(errno);
     }
     if (S_ISDIR(info.st_mode)) {
-        return {{}, invalidFile(file.name, "en su lugar hay una carpeta con ese nombre")};
+        return invalid("en su lugar hay una carpeta con ese nombre");
     }
     if (!S_ISREG(info.st_mode)) {
-        return {{}, invalidFile(file.name, kNotRegular)};
+        return invalid(kNotRegular);
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        return {{}, unreadable + describeFileError(errno, FileAccess::Read) + "."};
+        return readError(errno);
     }
     FileBytes out;
     const std::string tooLarge =
         "es demasiado grande (más de " + std::to_string(limit / (1024 * 1024)) + " MiB)";
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        out.error = invalidFile(file.name, kNotRegular);
+        out = invalid(kNotRegular);
     } else if (info.st_size > static_cast<off_t>(limit)) {
-        out.error = invalidFile(file.name, tooLarge);
+        out = invalid(tooLarge);
     } else { // still bounded: some files tell no size
         std::string& bytes = out.bytes;
         bytes.resize(limit + 1);
@@ -180,7 +222,7 @@ FileBytes readBounded(const std::string& path, std::size_t limit) {
                 continue;
             }
             if (got < 0) {
-                out.error = unreadable + describeFileError(errno, FileAccess::Read) + ".";
+                out = readError(errno);
                 break;
             }
             if (got == 0) {
@@ -188,9 +230,11 @@ FileBytes readBounded(const std::string& path, std::size_t limit) {
             }
             filled += static_cast<std::size_t>(got);
         }
-        bytes.resize(filled);
-        if (!out.error && filled > limit) {
-            out.error = invalidFile(file.name, tooLarge);
+        if (!out.error) {
+            bytes.resize(filled);
+            if (filled > limit) {
+                out = invalid(tooLarge);
+            }
         }
     }
     ::close(fd);
@@ -264,6 +308,13 @@ std::variant<std::vector<Row>, std::string> parseDataFile(const std::string& byt
     } catch (const RuntimeError&) {
         // beyond the integer range: refused below like any other bad count
     }
+    if (isColumnOfNumbers(bytes)) {
+        return "El archivo " + name +
+               " parece una columna de números, no un archivo de datos de este programa (su "
+               "primera línea da el número de puntos, por ejemplo « 3 », y cada punto ocupa dos "
+               "líneas: t y el valor). Para leer columnas de números use «Importar…». La tabla "
+               "no se ha modificado.";
+    }
     if (count < 0 || count > kRows) {
         return invalid("la primera línea debe dar el número de puntos, de 0 a 20");
     }
@@ -315,6 +366,18 @@ std::optional<std::string> recuperar(CellTable& table, const std::string& path) 
         return file.error;
     }
     return loadDataFile(table, file.bytes, named(path).name);
+}
+
+std::optional<std::string> checkDataFile(const std::string& path) {
+    const FileBytes file = readBounded(path);
+    if (file.error) {
+        return file.error;
+    }
+    const auto parsed = parseDataFile(file.bytes, named(path).name);
+    if (const auto* message = std::get_if<std::string>(&parsed)) {
+        return *message;
+    }
+    return std::nullopt;
 }
 
 } // namespace gompertz::data

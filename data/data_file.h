@@ -33,7 +33,10 @@ std::string formatDataFile(const std::vector<Row>& rows);
 // The first line holds the count and nothing else but blanks; any other first
 // line shows a file that is not one of these. Accepts lines ended by CR LF,
 // LF or CR. Reads no line past the ones the
-// count promises; refuses a needed line longer than a cell takes.
+// count promises, but for a file whose first line holds a bare number (not
+// " N " as the count is written): one whose every line then holds a number,
+// at least three, is a column of numbers and refused as such. Refuses a
+// needed line longer than a cell takes.
 // Messages name the file as given.
 std::variant<std::vector<Row>, std::string> parseDataFile(const std::string& bytes,
                                                           const std::string& name = kDataFileName);
@@ -47,12 +50,14 @@ std::optional<std::string> loadDataFile(CellTable& table, const std::string& byt
 // The name a message gives the file at path: its last component.
 std::string fileNameOf(const std::string& path);
 
-// At most `limit` bytes (kMaxFileBytes unless told) of a regular file, or a message in Spanish naming
-// why not: missing, unreadable, not a regular file (never opened then),
-// too large. Messages name the file, and its folder when the path has one.
+// At most `limit` bytes (kMaxFileBytes unless told) of a regular file, or a message in Spanish
+// naming why not: missing, unreadable, not a regular file (never opened then), too large. Messages
+// name the file, and its folder when the path has one; the cause alone ("es demasiado grande (más
+// de 1 MiB)") comes beside the message, for readers whose refusal is not about the table.
 struct FileBytes {
     std::string bytes;
     std::optional<std::string> error;
+    std::optional<std::string> cause;
 };
 FileBytes readBounded(const std::string& path, std::size_t limit = kMaxFileBytes);
 
@@ -68,6 +73,10 @@ std::optional<std::string> guardar(FitState& s, CellTable& table, const std::str
 // state when the file is missing, unreadable, not a regular file, larger
 // than kMaxFileBytes or malformed; returns a message in Spanish then.
 std::optional<std::string> recuperar(CellTable& table, const std::string& path);
+
+// The message recuperar would give for the file at path, touching no table:
+// so that a file is refused before anything is asked about the table.
+std::optional<std::string> checkDataFile(const std::string& path);
 
 // Writes bytes to path completely or not at all: the previous file is
 // replaced only once the new one is completely written and flushed, and

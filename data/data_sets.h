@@ -13,8 +13,14 @@ namespace gompertz::data {
 //
 // A file holds t and one or more value columns, each a replicate (a cell
 // left empty is a missing value), or t repeated once a value (long form);
-// or, under a header naming them, the columns t, media (or mean), DE (or
-// SD) and n: the mean of n values and their standard deviation.
+// a row holds no more fields than its header names. Or, under a header
+// naming a mean or a deviation, the four columns t, the mean, its standard
+// deviation and n, in any order, named as Spanish or English tables name
+// them ("media (mg/L)", "promedio", "mean"; "DE", "SD", "desv. est."; "n",
+// "réplicas"), with or without units: the mean of n values and their
+// standard deviation. Such a header that lacks one of the four (n too: the
+// weight n/DE² needs it), names one twice or names anything else is
+// refused, naming what is wrong.
 
 struct Measurement {
     double t = 0.0;
@@ -37,6 +43,10 @@ struct SetFile {
 inline constexpr std::size_t kMaxSetPoints = 10000;
 inline constexpr std::size_t kMaxSetColumns = 101; // t and up to 100 replicates
 inline constexpr std::size_t kMaxSetFileBytes = 16 * 1024 * 1024;
+// Lines, blank ones included: room for every value on a line of its own and
+// blank rows a spreadsheet leaves, and a bound a file of blank lines meets
+// early.
+inline constexpr std::size_t kMaxSetLines = 10 * kMaxSetPoints;
 
 // The set in a text (its bytes already decoded), or a message in Spanish
 // naming the line at fault.

@@ -30,17 +30,26 @@ bool holdsNumber(const CellTable& table, Column column, int row) {
 
 } // namespace
 
+// Each from R's datasets package (R Core Team, R: A Language and Environment
+// for Statistical Computing), as print(DNase[DNase$Run == 1, ]),
+// print(Orange[Orange$Tree == 1, ]) and print(ChickWeight[ChickWeight$Chick
+// == 1, ]) give them. Each shows one thing: the duplicates that the table
+// holds as rows of the same t, a curve that bends to its plateau, and data
+// that stop before it, which the default Gompertz fit refuses with its
+// advice.
 const std::vector<Example>& examples() {
     static const std::vector<Example> list = {
-        {"DNasa, ensayo 1: densidad óptica frente a ln(concentración)",
+        {"DNasa, ensayo 1: densidad óptica frente a ln(concentración) (con réplicas: dos "
+         "medidas en cada concentración)",
          "R, conjunto DNase (ensayo 1); Davidian y Giltinan (1995), Nonlinear Models for "
          "Repeated Measurement Data, Chapman & Hall",
          dnaseRun1()},
-        {"Naranjo 1: circunferencia del tronco (mm) frente a edad (días)",
+        {"Naranjo 1: circunferencia del tronco (mm) frente a edad (días) (con meseta)",
          "R, conjunto Orange (árbol 1); Draper y Smith (1998), Applied Regression Analysis, "
          "Wiley",
          {{118, 30}, {484, 58}, {664, 87}, {1004, 115}, {1231, 120}, {1372, 142}, {1582, 145}}},
-        {"Pollito 1: peso (g) frente a días de vida",
+        {"Pollito 1: peso (g) frente a días de vida (sin meseta: ejemplo de datos que paran "
+         "antes)",
          "R, conjunto ChickWeight (pollito 1); Crowder y Hand (1990), Analysis of Repeated "
          "Measures, Chapman & Hall",
          {{0, 42}, {2, 51}, {4, 59}, {6, 64}, {8, 76}, {10, 93}, {12, 106}, {14, 125}, {16, 149},

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstring>
 #include <string_view>
 
 namespace gompertz::data {
@@ -16,7 +17,7 @@ class LineReader {
     int number() const { return number_; }
 
     std::string_view next() {
-        const std::size_t end = rest_.find_first_of("\r\n");
+        const std::size_t end = lineEnd();
         const std::string_view line = rest_.substr(0, end);
         ++number_;
         if (end == std::string_view::npos) {
@@ -30,6 +31,20 @@ class LineReader {
     }
 
   private:
+    // Where the first line ends: the first CR or LF, npos without one. By
+    // memchr, so that a long line costs its bytes once, however built.
+    std::size_t lineEnd() const {
+        const void* lf = std::memchr(rest_.data(), '\n', rest_.size());
+        const std::size_t upTo =
+            lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - rest_.data())
+               : rest_.size();
+        const void* cr = std::memchr(rest_.data(), '\r', upTo);
+        if (cr) {
+            return static_cast<std::size_t>(static_cast<const char*>(cr) - rest_.data());
+        }
+        return lf ? upTo : std::string_view::npos;
+    }
+
     std::string_view rest_;
     int number_ = 0;
 };

@@ -1,6 +1,6 @@
 // The data file: parsing never crashes, never addresses a row outside the
 // table, and either refuses a file leaving the table as it was or fills the
-// rows exactly as the file's lines say.
+// rows exactly as the file's lines say; a column of numbers is refused.
 #include "checked_table.h"
 #include "data/data_file.h"
 
@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,13 +39,12 @@ std::vector<std::string> lines(const std::string& bytes) {
     return out;
 }
 
-// The count a first line gives: its number (blanks, a sign, digits, a period
-// and decimals, then only blanks), rounded half to even; -1 when it has none
-// or anything else follows it.
-long leadingCount(const std::string& line) {
+// A line's number: blanks, a sign, digits, a period and decimals, then only
+// blanks; nothing when it has none or anything else follows it.
+std::optional<double> numberOf(const std::string& line) {
     std::size_t pos = line.find_first_not_of(" \t");
     if (pos == std::string::npos) {
-        return -1;
+        return std::nullopt;
     }
     std::string number;
     if (line[pos] == '-' || line[pos] == '+') {
@@ -59,10 +59,36 @@ long leadingCount(const std::string& line) {
     }
     if (number.find_first_of("0123456789", digitsFrom) == std::string::npos ||
         line.find_first_not_of(" \t", pos) != std::string::npos) {
-        return -1;
+        return std::nullopt;
     }
-    const double value = std::nearbyint(std::strtod(number.c_str(), nullptr));
-    return std::fabs(value) > 1e6 ? -1 : static_cast<long>(value);
+    return std::strtod(number.c_str(), nullptr);
+}
+
+// The count a first line gives, rounded half to even; -1 when it has none.
+long leadingCount(const std::string& line) {
+    const auto value = numberOf(line);
+    return !value || std::fabs(std::nearbyint(*value)) > 1e6
+               ? -1
+               : static_cast<long>(std::nearbyint(*value));
+}
+
+// A column of numbers: the first line bare (no blank before it), every line
+// a number or blank, at least three numbers.
+bool isColumn(const std::string& bytes, const std::vector<std::string>& all) {
+    if (bytes.empty() || bytes[0] == ' ' || bytes[0] == '\t') {
+        return false;
+    }
+    std::size_t numbers = 0;
+    for (const std::string& line : all) {
+        if (line.find_first_not_of(" \t") == std::string::npos) {
+            continue;
+        }
+        if (!numberOf(line)) {
+            return false;
+        }
+        ++numbers;
+    }
+    return numbers >= 3;
 }
 
 } // namespace
@@ -75,7 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::vector<std::string> all = lines(bytes);
     const long count = all.empty() ? -1 : leadingCount(all[0]);
-    bool sound = count >= 0 && count <= kRows && all.size() >= 1 + 2 * std::size_t(count);
+    bool sound = count >= 0 && count <= kRows && all.size() >= 1 + 2 * std::size_t(count) &&
+                 !isColumn(bytes, all);
     for (long line = 1; sound && line <= 2 * count; ++line) {
         sound = all[line].size() <= kMaxLineLength;
     }

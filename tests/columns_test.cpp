@@ -351,3 +351,51 @@ TEST(Columns, Utf32WithItsMarkIsRead) {
     EXPECT_EQ(table.x[0], "1");
     EXPECT_EQ(table.y[0], "2");
 }
+
+// Import refuses more rows than the table holds, pointing to "Añadir
+// datos…", which reads up to 10 000 values; checkImport says so without a
+// table, and a number past the range of a double is said to be one.
+TEST(Columns, ImportNamesWhereLongerDataGoAndNumbersOutOfRange) {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath("largo.csv").toStdString();
+    {
+        std::ofstream file(path);
+        file << "t;y\n";
+        for (int i = 0; i < 97; ++i) {
+            file << i << ";" << i % 5 << "\n";
+        }
+    }
+    const auto problem = checkImport(path);
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(*problem, "No se puede importar largo.csv: en la línea 22, hay más de 20 filas de "
+                        "datos (la tabla tiene 20; «Añadir datos…», en la ventana de análisis, "
+                        "lee hasta 10 000 valores). La tabla no se ha modificado.");
+    Table table;
+    EXPECT_EQ(importColumns(table, path), problem);
+    std::ofstream(path) << "t;y\n1;2\n";
+    EXPECT_EQ(checkImport(path), std::nullopt);
+    EXPECT_EQ(table.x[0], "");
+
+    for (const std::string text : {"1;1e309\n", "1;2\n-1,5E400;3\n"}) {
+        const std::string message = problemOf(text);
+        EXPECT_NE(message.find("es un número fuera del rango que maneja el programa"),
+                  std::string::npos)
+            << message;
+        EXPECT_EQ(message.find("no es un número"), std::string::npos) << message;
+    }
+    EXPECT_NE(
+        problemOf("1\n2\n1e309\n", ColumnSource::Clipboard).find("«1e309» es un número fuera"),
+        std::string::npos);
+}
+
+// A text of blank lines or of separators is read at the cost of its bytes:
+// empty fields are never kept, a row past two fields stops there.
+TEST(Columns, EmptyLinesAndFieldsCostNothingToSkip) {
+    std::string blank = "t;y\n1;2\n";
+    for (int i = 0; i < 4000; ++i) {
+        blank += std::string(250, ';') + "\n";
+    }
+    EXPECT_EQ(rowsOf(blank), (ColumnRows{{1, 2}}));
+    EXPECT_NE(problemOf("1;2" + std::string(30000, ';') + "x\n").find("línea 1, se esperan dos"),
+              std::string::npos);
+}

@@ -3,6 +3,7 @@
 // run 1 with each weighting, and nls on the stacked sets with an indicator
 // of the set, compared by anova(). The reader of data-set files alongside.
 #include "data/data_sets.h"
+#include "data/examples.h"
 #include "fit/least_squares.h"
 #include "fit/prediction.h"
 #include "fit/profile.h"
@@ -16,6 +17,9 @@
 
 #include <cmath>
 #include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace gompertz::fit;
 namespace ref = data_sets_reference;
@@ -431,4 +435,171 @@ TEST(LongSeries, TheThinnedSearchEndsAtTheOptimumOfEveryPoint) {
     }
     EXPECT_EQ(solver.bestFit(gompertzModel(), rising, kAllFree, {5, 1, 0, 0}).status,
               Status::NoPlateau);
+}
+
+namespace {
+
+std::vector<gompertz::data::MeanRow> meansOf(const std::variant<SetFile, std::string>& read) {
+    const auto* set = std::get_if<SetFile>(&read);
+    return set ? set->means : std::vector<gompertz::data::MeanRow>{};
+}
+
+} // namespace
+
+// A means file is known by the names its header gives, in Spanish or
+// English, in any case, with units and in any order; each row's numbers go
+// where the header says, so the swapped "n;DE" gives n = 3 and DE = 0,5.
+TEST(SetFile, AMeansHeaderIsKnownByItsNamesInAnyOrder) {
+    const std::pair<const char*, const char*> files[] = {
+        {"t (h);media (mg/L);DE;n", "0;1;0,5;3\n2;4;0,25;5\n"},
+        {"t;promedio;DE;n", "0;1;0,5;3\n2;4;0,25;5\n"},
+        {"time;mean;std;n", "0;1;0,5;3\n2;4;0,25;5\n"},
+        {"tiempo;media;desviación;n", "0;1;0,5;3\n2;4;0,25;5\n"},
+        {"Tiempo [días];Media;Desviación típica;Réplicas", "0;1;0,5;3\n2;4;0,25;5\n"},
+        {"t;media;n;DE", "0;1;3;0,5\n2;4;5;0,25\n"},
+        {"n;Desv. est.;Promedio;T", "3;0,5;1;0\n5;0,25;4;2\n"},
+        {"TIME,AVERAGE,SD,COUNT", "0,1,0.5,3\n2,4,0.25,5\n"},
+    };
+    for (const auto& [header, rows] : files) {
+        const auto read = parseSet(std::string(header) + "\n" + rows);
+        const auto means = meansOf(read);
+        ASSERT_EQ(means.size(), 2u) << header << ": " << refusal(read);
+        EXPECT_EQ(means[1].t, 2) << header;
+        EXPECT_EQ(means[1].mean, 4) << header;
+        EXPECT_EQ(means[1].deviation, 0.25) << header;
+        EXPECT_EQ(means[1].count, 5) << header;
+    }
+}
+
+// A header that names a mean or a deviation is a means file: one that
+// lacks a column (n too, which the weight n/DE² needs), names one twice or
+// names a column it does not know is refused, naming what is wrong, and
+// never read as replicates.
+TEST(SetFile, AMeansHeaderThatLacksOrRepeatsAColumnIsRefusedSayingWhich) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"t;media;DE\n0;1;0,5\n", "no nombra la columna n"},
+        {"t;media;DE\n0;1;0,5\n", "n/DE²"},
+        {"t;media;media;n\n0;1;1;3\n", "nombra la media dos veces («media» y «media»)"},
+        {"t;media;DE;n;lote\n0;1;0,5;3;7\n", "nombra «lote», que no es t, media, DE ni n"},
+        {"t;media\n0;1\n", "nombra la media sin su desviación típica (DE)"},
+        {"t;media;n\n0;1;3\n", "nombra la media sin su desviación típica (DE)"},
+        {"t;DE;n\n0;0,5;3\n", "nombra la desviación típica sin la media"},
+        {"media;DE;n\n1;0,5;3\n", "no nombra la columna t"},
+        {"t;DE;SD;media;n\n0;1;1;1;3\n", "dos veces («DE» y «SD»)"},
+        {"t;media;EE;n\n0;1;0,5;3\n", "«EE», el error estándar de la media"},
+    };
+    for (const auto& [text, expected] : cases) {
+        const auto read = parseSet(text);
+        EXPECT_NE(refusal(read).find(expected), std::string::npos)
+            << text << " -> " << refusal(read);
+        EXPECT_NE(refusal(read).find("en la línea 1, la cabecera"), std::string::npos) << text;
+    }
+}
+
+// Under a header, a row with more fields than it names is refused at its
+// line, not read as more replicates; fewer are missing values.
+TEST(SetFile, ARowWiderThanItsHeaderIsRefusedNamingTheLine) {
+    EXPECT_EQ(refusal(parseSet("t;y\n0;1\n1;2;3\n")),
+              "en la línea 3, la fila tiene más campos que la cabecera, que nombra 2 columnas");
+    EXPECT_EQ(refusal(parseSet("t;media;DE;n\n0;1;0,5;3" + std::string(9000, ';') + "9\n")),
+              "en la línea 2, la fila tiene más campos que la cabecera, que nombra 4 columnas");
+    // Import reads its two columns under a header of any width; a set's
+    // rows under a one-name header are wider than it.
+    EXPECT_NE(refusal(parseSet("x;\n1;2\n")).find("que nombra 1 columna"), std::string::npos);
+    using V = std::vector<std::pair<double, double>>;
+    EXPECT_EQ(valuesOf(parseSet("t;a;b\n0;1\n1;2;3\n")), (V{{0, 1}, {1, 2}, {1, 3}}));
+}
+
+// A number beyond the range of a double is a number, said to be out of
+// range rather than "not a number".
+TEST(SetFile, ANumberBeyondTheRangeIsSaidToBeSo) {
+    for (const char* text : {"t;y\n0;1e309\n", "t;y\n0;-1E+400\n", "t;y\n1e309;1\n"}) {
+        EXPECT_NE(
+            refusal(parseSet(text)).find("es un número fuera del rango que maneja el programa"),
+            std::string::npos)
+            << refusal(parseSet(text));
+        EXPECT_EQ(refusal(parseSet(text)).find("no es un número"), std::string::npos);
+    }
+}
+
+// Each limit refuses at the line that passes it, before the rest is read:
+// a file of blank lines at its 100 001st line, values at the one past 10 000
+// values (here line 5 002 of two values a row), columns at the 102nd field.
+TEST(SetFile, ALimitIsRefusedAtTheLineThatPassesIt) {
+    EXPECT_EQ(refusal(parseSet("t;y\n0;1\n" + std::string(10'000'000, '\n'))),
+              "en la línea 100001, el archivo tiene más de 100 000 líneas");
+    EXPECT_EQ(refusal(parseSet(std::string(10'000'000, '\n') + "t;y\n0;1\n")),
+              "en la línea 100001, el archivo tiene más de 100 000 líneas");
+    std::string wide = "t;a;b\n";
+    for (int i = 0; i < 6000; ++i) {
+        wide += std::to_string(i) + ";1;2\n";
+    }
+    EXPECT_EQ(refusal(parseSet(wide)), "en la línea 5002, hay más de 10 000 valores");
+    // Rows of separators are empty rows, however long; the text has none.
+    std::string separators;
+    for (int i = 0; i < 40; ++i) {
+        separators += std::string(32767, ';') + "\n";
+    }
+    EXPECT_EQ(refusal(parseSet(separators)), "no hay filas de datos");
+    EXPECT_EQ(refusal(parseSet(std::string(15'000'000, ';'))),
+              "en la línea 1, la línea es demasiado larga");
+    std::string many = "0";
+    for (int i = 0; i < 200000; ++i) {
+        many += ";1";
+    }
+    many.resize(32000);
+    EXPECT_EQ(refusal(parseSet(many + "\n")), "en la línea 1, hay más de 101 columnas");
+}
+
+// What keeps a file from being read is said without the main window's
+// table, which a set never touches.
+TEST(SetFile, AFileThatCannotBeReadIsRefusedWithoutMentioningTheTable) {
+    const std::string folder = ::testing::TempDir();
+    const std::string big = folder + "/grande.csv";
+    {
+        std::FILE* f = std::fopen(big.c_str(), "wb");
+        std::fputs("t;y\n0;1\n", f);
+        std::fclose(f);
+    }
+    ASSERT_EQ(::truncate(big.c_str(), 17 << 20), 0); // sparse: costs no disk
+    EXPECT_EQ(refusal(readSet(big)), "No se puede añadir grande.csv: es demasiado grande (más de "
+                                     "16 MiB). No se ha añadido nada.");
+    const std::string sub = folder + "/carpeta.csv";
+    ::mkdir(sub.c_str(), 0700);
+    EXPECT_EQ(refusal(readSet(sub)), "No se puede añadir carpeta.csv: en su lugar hay una carpeta "
+                                     "con ese nombre. No se ha añadido nada.");
+    EXPECT_EQ(refusal(readSet(folder + "/no-existe.csv")).find("tabla"), std::string::npos);
+}
+
+// The examples: DNase run 1 (duplicates) and Orange tree 1 (a plateau) fit
+// with the default Gompertz model from its default start; ChickWeight
+// chick 1 is the one labelled as data that stop before the plateau, and is
+// refused so.
+TEST(Examples, TwoFitAndTheOneLabelledWithoutAPlateauIsRefusedSo) {
+    const auto& list = gompertz::data::examples();
+    ASSERT_EQ(list.size(), 3u);
+    LeastSquares solver;
+    const auto fitOf = [&](const gompertz::data::Example& example) {
+        std::vector<Point> points;
+        for (const auto& [t, y] : example.rows) {
+            points.push_back({t, y});
+        }
+        return solver.bestFit(gompertzModel(), points, kAllFree, {5, 1, 0, 0});
+    };
+    int repeated = 0;
+    for (std::size_t i = 1; i < list[0].rows.size(); ++i) {
+        repeated += list[0].rows[i].first == list[0].rows[i - 1].first ? 1 : 0;
+    }
+    EXPECT_EQ(repeated, 8) << "two values at each of DNase's eight concentrations";
+    EXPECT_NE(std::string(list[0].name).find("réplicas"), std::string::npos);
+    EXPECT_EQ(fitOf(list[0]).status, Status::Ok);
+    EXPECT_NE(std::string(list[1].name).find("con meseta"), std::string::npos);
+    EXPECT_EQ(fitOf(list[1]).status, Status::Ok);
+    EXPECT_NE(std::string(list[2].name).find("(sin meseta: ejemplo de datos que paran antes)"),
+              std::string::npos);
+    EXPECT_EQ(fitOf(list[2]).status, Status::NoPlateau);
+    for (const auto& example : list) {
+        EXPECT_EQ(std::string(example.source).rfind("R, conjunto ", 0), 0u) << example.source;
+        EXPECT_LE(example.rows.size(), 20u);
+    }
 }

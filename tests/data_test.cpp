@@ -498,3 +498,54 @@ TEST_F(MountedFolderTest, AProtectedFileSaysThereIsNoPermission) {
     EXPECT_NE(problem->find("anterior no se ha modificado"), std::string::npos) << *problem;
     EXPECT_EQ(readFile(path()), " 0 \r\n");
 }
+
+// A column of numbers opened by mistake ("1", "2", "3", as a spreadsheet
+// writes one) is not read as a count of 1 and the point (2; 3): it is
+// refused, pointing to "Importar…". Files of this program, whose count
+// stands between blanks, and files whose lines are not all such numbers
+// read as before.
+TEST(FileFormat, AColumnOfNumbersIsRefusedAsSuch) {
+    for (const std::string bytes : {"1\n2\n3", "1\n2\n3\n", "1\r\n2\r\n3\r\n", "2\n1\n2\n3\n4\n\n",
+                                    "1\n2\n3\n4\n5\n6\n7\n", "25\n1\n2\n", "3\n1\n2\n"}) {
+        const auto parsed = parseDataFile(bytes, "columna.txt");
+        ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << bytes;
+        EXPECT_EQ(std::get<std::string>(parsed).rfind(
+                      "El archivo columna.txt parece una columna de números, no un archivo de "
+                      "datos de este programa",
+                      0),
+                  0u)
+            << std::get<std::string>(parsed);
+        EXPECT_NE(std::get<std::string>(parsed).find("«Importar…»"), std::string::npos);
+    }
+    const std::vector<std::pair<std::string, std::size_t>> read = {
+        {" 1 \r\n2\r\n3\r\n", 1},   {" 1 \n2\n3\n", 1}, {"1\n2,5\n3\n", 1},
+        {"2\n0\n1,5\n2,5\n4\n", 2}, {"1\nx\n3\n", 1},   {"0\n", 0},
+    };
+    for (const auto& [bytes, rows] : read) {
+        const auto parsed = parseDataFile(bytes);
+        ASSERT_TRUE(std::holds_alternative<std::vector<Row>>(parsed)) << bytes;
+        EXPECT_EQ(std::get<std::vector<Row>>(parsed).size(), rows) << bytes;
+    }
+    // Two numbers are no column: a count with a line missing, as before.
+    const auto tooShort = parseDataFile("1\n2\n");
+    ASSERT_TRUE(std::holds_alternative<std::string>(tooShort));
+    EXPECT_NE(std::get<std::string>(tooShort).find("le faltan líneas"), std::string::npos);
+}
+
+// checkDataFile gives the message recuperar would, without a table: none
+// for a sound file, the column's refusal for a column.
+TEST_F(DataFileTest, CheckingAFileSaysWhatLoadingItWould) {
+    FakeTable table;
+    table.fill(3);
+    const FakeTable before = table;
+    writeFile(path(), "1\n2\n3\n");
+    const auto problem = recuperar(table, path().toStdString());
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(checkDataFile(path().toStdString()), problem);
+    EXPECT_EQ(table.x, before.x);
+    writeFile(path(), " 1 \r\n2\r\n3\r\n");
+    EXPECT_EQ(checkDataFile(path().toStdString()), std::nullopt);
+    EXPECT_EQ(table.x, before.x);
+    QFile::remove(path());
+    EXPECT_NE(checkDataFile(path().toStdString())->find("No se encuentra"), std::string::npos);
+}

@@ -321,6 +321,44 @@ class FilesUndoTest : public QObject {
         QVERIFY(QFileInfo::exists(folder.filePath("primero.txt"))); // the filter's extension
     }
 
+    // A file that will be refused is refused before the question whether
+    // to save the rows it would replace: nothing is asked about a table
+    // that stays as it is.
+    void aRefusedFileIsRefusedBeforeAnythingIsAsked() {
+        Files f;
+        f.w.enterPoints({{"1", "2"}}); // not saved
+        QByteArray many = "t;y\n";
+        for (int i = 0; i < 97; ++i) {
+            many += QByteArray::number(i) + ";" + QByteArray::number(i % 5) + "\n";
+        }
+        f.chooser->path = f.write("largo.csv", many);
+        f.trigger("actionImportar");
+        QCOMPARE(f.w.questions, QStringList());
+        QCOMPARE(f.w.messages.size(), 1);
+        QVERIFY2(f.w.messages[0].startsWith("No se puede importar largo.csv: en la línea 22, hay "
+                                            "más de 20 filas de datos") &&
+                     f.w.messages[0].contains("«Añadir datos…», en la ventana de análisis, lee "
+                                              "hasta 10 000 valores"),
+                 qPrintable(f.w.messages[0]));
+        f.chooser->path = f.write("columna.txt", "1\n2\n3\n");
+        f.trigger("actionAbrir");
+        QCOMPARE(f.w.questions, QStringList());
+        QCOMPARE(f.w.messages.size(), 2);
+        QVERIFY2(f.w.messages[1].startsWith("El archivo columna.txt parece una columna de números"),
+                 qPrintable(f.w.messages[1]));
+        f.chooser->path = f.folder.filePath("no-existe.txt");
+        f.trigger("actionAbrir");
+        f.trigger("actionImportar");
+        QCOMPARE(f.w.questions, QStringList());
+        QCOMPARE(f.w.messages.size(), 4);
+        QCOMPARE(f.column("xv", 2), QStringList({"1", ""}));
+        QCOMPARE(f.column("yv", 2), QStringList({"2", ""}));
+        // A file that will be read still asks first.
+        f.chooser->path = f.write("bueno.csv", "t;y\n7;8\n");
+        f.trigger("actionImportar");
+        QCOMPARE(f.w.questions.size(), 1);
+        QCOMPARE(f.column("xv", 2), QStringList({"7", ""}));
+    }
     void importTakesSpreadsheetColumnsOrRefusesNamingTheLine() {
         Files f;
         f.chooser->path = f.write("hoja.csv", "tiempo;densidad\r\n0;0,017\r\n1,5;1.001,5\r\n");

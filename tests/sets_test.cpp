@@ -273,6 +273,18 @@ class SetsTest : public QObject {
                                           "un número"),
                  qPrintable(s.messages[0]));
         QCOMPARE(s.list()->count(), 1);
+        // What keeps a file from being read says nothing of the table,
+        // which a set never touches.
+        s.messages.clear();
+        s.chooser->path = s.folder.path();
+        s.click("anadirDatos");
+        QCOMPARE(s.messages.size(), 1);
+        QVERIFY2(s.messages[0].startsWith("No se puede añadir ") &&
+                     s.messages[0].endsWith(": en su lugar hay una carpeta con ese nombre. No se "
+                                            "ha añadido nada.") &&
+                     !s.messages[0].contains("tabla"),
+                 qPrintable(s.messages[0]));
+        QCOMPARE(s.list()->count(), 1);
         // Eight sets at most, the table among them.
         for (int i = 0; i < 7; ++i) {
             s.add(QStringLiteral("s%1.csv").arg(i), "1;2\n2;3\n");

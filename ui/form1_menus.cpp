@@ -255,8 +255,15 @@ void Form1::replaceTable(const QString& action, const QString& path,
     }
 }
 
+// A file that will be refused is refused before anything is asked about the
+// table; the fill reads it again, after a save the question may have made.
 void Form1::abrir() {
     const QString path = files_->openFileName(this, QStringLiteral("Abrir datos"), kDataFilters);
+    if (const auto problem =
+            path.isEmpty() ? std::nullopt : data::checkDataFile(path.toStdString())) {
+        showMessage(QString::fromStdString(*problem));
+        return;
+    }
     replaceTable(QStringLiteral("Abrir"), path, [&] { return loadFrom(path.toStdString()); });
 }
 
@@ -284,6 +291,11 @@ void Form1::importar() {
         files_->openFileName(this, QStringLiteral("Importar columnas"),
                              {QStringLiteral("Columnas de datos (*.csv *.tsv *.txt *.dat)"),
                               QStringLiteral("Todos los archivos (*)")});
+    if (const auto problem =
+            path.isEmpty() ? std::nullopt : data::checkImport(path.toStdString())) {
+        showMessage(QString::fromStdString(*problem));
+        return;
+    }
     replaceTable(QStringLiteral("Importar"), path, [&] {
         const auto problem = data::importColumns(*this, path.toStdString());
         if (problem) {
