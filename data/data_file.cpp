@@ -67,13 +67,16 @@ bool holdsOnlyANumber(std::string_view line) {
     return prefixValue(line, end) && line.find_first_not_of(" \t", end) == std::string_view::npos;
 }
 
-// A column of numbers as a spreadsheet writes it ("1", "2", "3", one a
-// line): every line holding a number or nothing, at least three of them,
-// and the first written bare. This program writes its count between blanks
-// (" 3 "), and a file it wrote holds the cells' texts in the window's form
-// (decimal comma), so its lines rarely all read as such numbers.
+// A column of numbers as a spreadsheet or an editor writes it ("1", "2",
+// "3", one a line): every line holding a number or nothing, at least three
+// of them, the first written bare, and the lines ended by LF alone. This
+// program writes its count between blanks (" 3 ") and ends its lines with CR
+// LF, as every file of its format does; a file it wrote holds the cells'
+// texts in the window's form (decimal comma), so its lines rarely all read
+// as such numbers.
 bool isColumnOfNumbers(std::string_view bytes) {
-    if (bytes.empty() || bytes.front() == ' ' || bytes.front() == '\t') {
+    if (bytes.empty() || bytes.front() == ' ' || bytes.front() == '\t' ||
+        bytes.find('\r') != std::string_view::npos) {
         return false;
     }
     LineReader lines(bytes);

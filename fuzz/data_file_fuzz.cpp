@@ -72,10 +72,11 @@ long leadingCount(const std::string& line) {
                : static_cast<long>(std::nearbyint(*value));
 }
 
-// A column of numbers: the first line bare (no blank before it), every line
-// a number or blank, at least three numbers.
+// A column of numbers: the first line bare (no blank before it), no CR in
+// the file, every line a number or blank, at least three numbers.
 bool isColumn(const std::string& bytes, const std::vector<std::string>& all) {
-    if (bytes.empty() || bytes[0] == ' ' || bytes[0] == '\t') {
+    if (bytes.empty() || bytes[0] == ' ' || bytes[0] == '\t' ||
+        bytes.find('\r') != std::string::npos) {
         return false;
     }
     std::size_t numbers = 0;

@@ -499,13 +499,13 @@ TEST_F(MountedFolderTest, AProtectedFileSaysThereIsNoPermission) {
     EXPECT_EQ(readFile(path()), " 0 \r\n");
 }
 
-// A column of numbers opened by mistake ("1", "2", "3", as a spreadsheet
+// A column of numbers opened by mistake ("1", "2", "3", as an editor
 // writes one) is not read as a count of 1 and the point (2; 3): it is
-// refused, pointing to "Importar…". Files of this program, whose count
-// stands between blanks, and files whose lines are not all such numbers
-// read as before.
+// refused, pointing to "Importar…". Files of the format, whose lines end in
+// CR LF, files of this program, whose count stands between blanks, and
+// files whose lines are not all such numbers read as before.
 TEST(FileFormat, AColumnOfNumbersIsRefusedAsSuch) {
-    for (const std::string bytes : {"1\n2\n3", "1\n2\n3\n", "1\r\n2\r\n3\r\n", "2\n1\n2\n3\n4\n\n",
+    for (const std::string bytes : {"1\n2\n3", "1\n2\n3\n", "2\n1\n2\n3\n4\n\n",
                                     "1\n2\n3\n4\n5\n6\n7\n", "25\n1\n2\n", "3\n1\n2\n"}) {
         const auto parsed = parseDataFile(bytes, "columna.txt");
         ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << bytes;
@@ -520,6 +520,7 @@ TEST(FileFormat, AColumnOfNumbersIsRefusedAsSuch) {
     const std::vector<std::pair<std::string, std::size_t>> read = {
         {" 1 \r\n2\r\n3\r\n", 1},   {" 1 \n2\n3\n", 1}, {"1\n2,5\n3\n", 1},
         {"2\n0\n1,5\n2,5\n4\n", 2}, {"1\nx\n3\n", 1},   {"0\n", 0},
+        {"1\r\n2\r\n3\r\n", 1},       {"2\r\n0\r\n1\r\n2\r\n4\r\n", 2},
     };
     for (const auto& [bytes, rows] : read) {
         const auto parsed = parseDataFile(bytes);
