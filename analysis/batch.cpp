@@ -11,7 +11,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 namespace gompertz::analysis {
 namespace {
@@ -332,6 +334,51 @@ FileResult analyseFile(fit::LeastSquares& solver, const std::string& path,
         row.deltaAicc = score.deltaAicc;
         row.weight = score.weight;
         out.rows.push_back(std::move(row));
+    }
+    return out;
+}
+
+std::vector<FileResult> analyseFiles(const std::vector<std::string>& paths,
+                                     const BatchOptions& options, unsigned threads) {
+    std::vector<FileResult> results(paths.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        fit::LeastSquares solver;
+        for (std::size_t i = next++; i < paths.size(); i = next++) {
+            results[i] = analyseFile(solver, paths[i], options);
+        }
+    };
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < std::min<std::size_t>(threads, paths.size()); ++t) {
+        pool.emplace_back(work);
+    }
+    work();
+    for (std::thread& thread : pool) {
+        thread.join();
+    }
+    return results;
+}
+
+std::vector<std::string> dataFilesIn(const std::vector<std::string>& named) {
+    std::vector<std::string> out;
+    for (const std::string& name : named) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(name, error)) {
+            out.push_back(name);
+            continue;
+        }
+        std::vector<std::string> inside;
+        for (const auto& entry : std::filesystem::directory_iterator(name, error)) {
+            std::string extension = entry.path().extension().string();
+            std::transform(extension.begin(), extension.end(), extension.begin(),
+                           [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+            if (entry.is_regular_file(error) && (extension == ".csv" || extension == ".tsv" ||
+                                                 extension == ".txt" || extension == ".dat")) {
+                inside.push_back(entry.path().string());
+            }
+        }
+        std::sort(inside.begin(), inside.end());
+        out.insert(out.end(), inside.begin(), inside.end());
     }
     return out;
 }

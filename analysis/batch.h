@@ -40,6 +40,15 @@ struct FileResult {
 FileResult analyseFile(fit::LeastSquares& solver, const std::string& path,
                        const BatchOptions& options);
 
+// The files in order, each by analyseFile, on `threads` threads at once
+// (one solver each).
+std::vector<FileResult> analyseFiles(const std::vector<std::string>& paths,
+                                     const BatchOptions& options, unsigned threads);
+
+// The paths named, each folder opened to its data files (.csv, .tsv, .txt,
+// .dat) in order of name.
+std::vector<std::string> dataFilesIn(const std::vector<std::string>& named);
+
 enum class OutputFormat {
     Csv,        // "," and the decimal point
     CsvSpanish, // ";" and the decimal comma

@@ -4,9 +4,7 @@
 #include "data/data_file.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -44,32 +42,6 @@ int refuse(const std::string& message) {
     std::cerr << "gompertz-lote: " << message << "\n"
               << "Pruebe «gompertz-lote --ayuda».\n";
     return 2;
-}
-
-// The files named, folders opened to their data files in order of name.
-std::vector<std::string> filesOf(const std::vector<std::string>& named) {
-    std::vector<std::string> out;
-    for (const std::string& name : named) {
-        std::error_code error;
-        if (!std::filesystem::is_directory(name, error)) {
-            out.push_back(name);
-            continue;
-        }
-        std::vector<std::string> inside;
-        for (const auto& entry : std::filesystem::directory_iterator(name, error)) {
-            std::string extension = entry.path().extension().string();
-            std::transform(extension.begin(), extension.end(), extension.begin(),
-                           [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-            if (entry.is_regular_file(error) &&
-                (extension == ".csv" || extension == ".tsv" || extension == ".txt" ||
-                 extension == ".dat")) {
-                inside.push_back(entry.path().string());
-            }
-        }
-        std::sort(inside.begin(), inside.end());
-        out.insert(out.end(), inside.begin(), inside.end());
-    }
-    return out;
 }
 
 } // namespace
@@ -155,24 +127,8 @@ int main(int argc, char* argv[]) {
     if (named.empty()) {
         return refuse("no se ha dado ningún archivo.");
     }
-    const std::vector<std::string> files = filesOf(named);
-    std::vector<analysis::FileResult> results(files.size());
-    // One solver a thread; the files taken in turn.
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        fit::LeastSquares solver;
-        for (std::size_t i = next++; i < files.size(); i = next++) {
-            results[i] = analysis::analyseFile(solver, files[i], options);
-        }
-    };
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < std::min<std::size_t>(threads, files.size()); ++t) {
-        pool.emplace_back(work);
-    }
-    work();
-    for (std::thread& thread : pool) {
-        thread.join();
-    }
+    const std::vector<analysis::FileResult> results =
+        analysis::analyseFiles(analysis::dataFilesIn(named), options, threads);
     int status = 0;
     for (const analysis::FileResult& result : results) {
         if (result.failure) {
