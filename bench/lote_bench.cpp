@@ -16,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// DNase-like curves, a = 2, c = 0.8, t0 = 1 over t = -3 … 3 in duplicate,
+// Growth to a plateau, a = 2, c = 0.8, t0 = 1 over t = -2 … 6 in duplicate,
 // with noise of 0.02 and a seed of its own for each file.
 fs::path madeFolder(int files) {
     const fs::path folder = fs::temp_directory_path() / "gompertz-lote-bench";
@@ -28,7 +28,7 @@ fs::path madeFolder(int files) {
         out.precision(17);
         out << "t;y\n";
         for (int i = 0; i < 16; ++i) {
-            const double t = -3.0 + 6.0 * (i / 2) / 7.0;
+            const double t = -2.0 + 8.0 * (i / 2) / 7.0;
             out << t << ';' << 2.0 * std::exp(-std::exp(-0.8 * (t - 1.0))) + e(noise) << '\n';
         }
     }
