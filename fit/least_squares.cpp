@@ -4,6 +4,7 @@
 #include "units.h"
 
 #include <cminpack.h>
+#include <gsl/gsl_cdf.h>
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_linalg.h>
 #include <gsl/gsl_matrix.h>
@@ -98,6 +99,36 @@ bool runaway(const GrowthModel& model, const Parameters& unit) {
         }
     }
     return false;
+}
+
+// The model's domain: a rise of height a > 0 at rate c > 0, a shape ν > 0.
+// A curve outside it falls, or is no curve of the model: no growth.
+bool inDomain(const GrowthModel& model, const Parameters& p) {
+    for (std::size_t j = 0; j < countOf(model); ++j) {
+        const Role role = model.parameter(static_cast<int>(j)).role;
+        if ((role == Role::Amplitude || role == Role::Rate || role == Role::Shape) &&
+            !(p[j] > 0.0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether the curve's rise stands out of the noise: the extra sum of squares
+// F test of the curve (k free parameters, SSE) against the flat line at the
+// weighted mean (one parameter, SST), on (k - 1, n - k) degrees of freedom,
+// rejects the flat line at 5 %. A curve with one free parameter is no wider
+// than the flat line; it only has to beat it.
+constexpr double kRiseLevel = 0.05;
+bool clearRise(double sse, double sst, int n, int k) {
+    if (k < 2 || n - k < 1) {
+        return sse < sst;
+    }
+    if (!(sse > 0.0)) {
+        return sst > 0.0;
+    }
+    const double f = (sst - sse) / (k - 1) / (sse / (n - k));
+    return f > 0.0 && gsl_cdf_fdist_Q(f, k - 1, n - k) < kRiseLevel;
 }
 
 // A rate of zero: the curve is a flat line.
@@ -708,6 +739,21 @@ Fit frame(const GrowthModel& model, const std::vector<Point>& points, const Fixe
     fit.status = points.empty()              ? Status::NoData
                  : fit.degreesOfFreedom <= 0 ? Status::TooFewPoints
                                              : Status::Ok;
+    if (fit.status != Status::Ok) {
+        return fit;
+    }
+    // Every weight 0 (1/DE^2 or 1/y^2 below the double range): any curve
+    // has SSE 0 and nothing is measured; other units are needed.
+    if (std::none_of(points.begin(), points.end(), [](const Point& p) { return p.weight > 0.0; })) {
+        fit.status = Status::OutOfRange;
+    } else if (std::all_of(points.begin(), points.end(),
+                           [&](const Point& p) { return p.y == points.front().y; })) {
+        fit.status = Status::NoGrowth; // no spread in the values: nothing rises
+    }
+    if (fit.status != Status::Ok) { // no result: nothing that could be taken for one
+        fit.parameters.fill(kNaN);
+        fit.sse = kNaN;
+    }
     return fit;
 }
 
@@ -721,12 +767,15 @@ bool lower(const Run* candidate, const Run* than) {
 Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& points,
              const std::vector<Point>& unitPoints, const Scale& scale) {
     const GrowthModel& model = *fit.model;
-    const Run* converged = nullptr;
+    const Run* converged = nullptr; // within the model's domain
+    const Run* outside = nullptr;   // converged, but a falling curve or no curve of the model
     const Run* other = nullptr;
     bool ranAway = false;
     for (const Run& run : runs) {
-        if (run.outcome == Outcome::Converged && lower(&run, converged)) {
-            converged = &run;
+        if (run.outcome == Outcome::Converged && inDomain(model, run.parameters)) {
+            converged = lower(&run, converged) ? &run : converged;
+        } else if (run.outcome == Outcome::Converged) {
+            outside = lower(&run, outside) ? &run : outside;
         } else if (run.outcome == Outcome::RanOff) {
             ranAway = ranAway || runaway(model, run.parameters);
         } else if (std::isfinite(run.sse) && lower(&run, other)) {
@@ -737,14 +786,16 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
     // better (half the sum of squares) than the best converged curve: the
     // data grow without a plateau, and that curve is a poor local optimum.
     for (const Run& run : runs) {
-        if (converged != nullptr && run.outcome != Outcome::Converged &&
-            runaway(model, run.parameters) && run.sse < converged->sse / 2) {
+        const Run* best = lower(outside, converged) ? outside : converged;
+        if (best != nullptr && run.outcome != Outcome::Converged &&
+            runaway(model, run.parameters) && run.sse < best->sse / 2) {
             converged = nullptr;
+            outside = nullptr;
             other = nullptr;
             ranAway = true;
         }
     }
-    const Run* kept = converged != nullptr ? converged : other;
+    const Run* kept = converged != nullptr ? converged : outside != nullptr ? outside : other;
     if (kept == nullptr) { // no result: nothing that could be taken for one
         fit.status = ranAway ? Status::NoPlateau : Status::NoFiniteOptimum;
         fit.parameters.fill(kNaN);
@@ -767,18 +818,41 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
         fit.status = Status::NoPlateau;
         return fit;
     }
-    // A curve no better than the flat line at the mean (to rounding), or a
-    // rate of 0, whose lag lies at infinity, is no growth curve.
-    if (converged != nullptr &&
-        (unitSse >= totalSumOfSquares(unitPoints) * (1 - 1e-9) || flat(model, unit))) {
+    // Outside the domain (held there, or the best the runs found), no better
+    // than the flat line at the mean (to rounding), a rise inside the noise,
+    // or a rate of 0, whose lag lies at infinity: no growth curve.
+    const double unitSst = totalSumOfSquares(unitPoints);
+    if (!inDomain(model, unit) ||
+        (converged != nullptr &&
+         (unitSse >= unitSst * (1 - 1e-9) || flat(model, unit) ||
+          !clearRise(unitSse, unitSst, fit.points, fit.freeParameters)))) {
         fit.status = Status::NoGrowth;
-        return fit;
+        // An SSE beyond the double range is no number to keep, even refused.
+        return inRange && std::isfinite(fit.sse) ? fit : outOfRange(fit);
     }
     if (converged == nullptr) {
         fit.status = Status::NotConverged;
     } else {
         fit.status = Status::Ok;
-        if (fit.freeParameters > 0 && unitPoints.size() > kLongSeries) {
+        // A shape at its edge is held there for the covariance: its error
+        // is not that of a free optimum.
+        Fit held = fit;
+        for (std::size_t j = 0; j < countOf(model); ++j) {
+            if (!fit.fixed[j] && model.parameter(static_cast<int>(j)).role == Role::Shape &&
+                unit[j] < kShapeAtEdge) {
+                fit.atBound[j] = true;
+                held.fixed[j] = true;
+                --held.freeParameters;
+            }
+        }
+        if (held.freeParameters != fit.freeParameters) {
+            if (held.freeParameters > 0) {
+                addCovariance(held, unitPoints, unit);
+                inRange = finishCovariance(held, scale) && inRange;
+            }
+            fit.covariance = held.freeParameters > 0 ? held.covariance : Matrix{};
+            fit.illDetermined = true;
+        } else if (fit.freeParameters > 0 && unitPoints.size() > kLongSeries) {
             NormalEquations at;
             if (kept->settled) { // a step short of 1e-7 from where it was worked out
                 at.sse = kept->sse;
@@ -890,6 +964,63 @@ double largestStepShare(const std::vector<Point>& points) {
 
 std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
                           const std::vector<Point>& unitPoints, const Fixed& fixed,
+                          const Parameters& held, LeastSquares::Starts starts);
+
+// A model that contains the Gompertz curve can do no worse than the
+// Gompertz optimum: runs from it (its own parameters at the model's nearest
+// curve, and for a shape also close to its edge 0), and for a shape the
+// edge itself, where the curve is the Gompertz curve to within the digits:
+// an optimum when no run finds a lower sum of squares inside. Only when the
+// model's own parameters are free.
+void addRunsFromGompertz(detail::Workspace& w, const GrowthModel& model,
+                         const std::vector<Point>& unitPoints, const Fixed& fixed,
+                         const Parameters& held, LeastSquares::Starts starts,
+                         std::vector<Run>& runs) {
+    const GrowthModel& gompertz = gompertzModel();
+    if (!model.containsGompertz() || &model == &gompertz) {
+        return;
+    }
+    for (std::size_t j = countOf(gompertz); j < countOf(model); ++j) {
+        if (fixed[j]) {
+            return;
+        }
+    }
+    const std::vector<Run> inner = runsFrom(w, gompertz, unitPoints, fixed, held, starts);
+    const Run* best = nullptr;
+    for (const Run& run : inner) {
+        if (run.outcome == Outcome::Converged && inDomain(gompertz, run.parameters) &&
+            lower(&run, best)) {
+            best = &run;
+        }
+    }
+    if (best == nullptr) {
+        return;
+    }
+    const Parameters nearest = model.fromGompertz(best->parameters);
+    runs.push_back(runFrom(w, model, unitPoints, fixed, nearest, nullptr));
+    Parameters edge = nearest;
+    bool shaped = false;
+    for (std::size_t j = countOf(gompertz); j < countOf(model); ++j) {
+        if (model.parameter(static_cast<int>(j)).role == Role::Shape) {
+            shaped = true;
+            Parameters close = nearest;
+            close[j] = 1e-2;
+            runs.push_back(runFrom(w, model, unitPoints, fixed, close, nullptr));
+            edge[j] = kShapeAtEdge / 100;
+        }
+    }
+    if (shaped) {
+        Run limit;
+        limit.outcome = Outcome::Converged;
+        limit.parameters = edge;
+        limit.sse = sumOfSquares(model, unitPoints, edge);
+        limit.iterations = best->iterations;
+        runs.push_back(limit);
+    }
+}
+
+std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
+                          const std::vector<Point>& unitPoints, const Fixed& fixed,
                           const Parameters& held, LeastSquares::Starts starts) {
     const Parameters start = model.start(unitPoints, fixed, held);
     std::vector<Run> runs;
@@ -950,6 +1081,7 @@ std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
             }
         }
     }
+    addRunsFromGompertz(w, model, unitPoints, fixed, held, starts, runs);
     return runs;
 }
 

@@ -24,7 +24,9 @@ enum class Status {
     TooFewPoints,    // no more points than free parameters
     NotConverged,    // no run reached an optimum; parameters are the best one found
     NoPlateau,       // the asymptote runs off to infinity (a -> inf, c -> 0)
-    NoGrowth,        // the best curve is worse than the flat line at the mean, or flat (c = 0)
+    NoGrowth,        // no rise: the best curve falls or leaves the model's domain
+                     // (a <= 0, c <= 0, ν <= 0), its rise is inside the noise,
+                     // or the values do not vary at all
     NoFiniteOptimum, // every run diverged or ended on non-finite values
     OutOfRange,      // a result to show would overflow the double range, or a
                      // nonzero SSE or variance fall below it: other units needed
@@ -57,10 +59,17 @@ struct Fit {
     // J^T J singular or nearly so, or a standard error above the value (for
     // a time: above the span of t): the data do not pin the parameters down.
     bool illDetermined = false;
+    // Free parameters whose optimum lies at the edge of their domain (ν -> 0:
+    // the Gompertz curve itself): held there for the covariance, and shown
+    // without a standard error or interval.
+    Fixed atBound{};
     // Told by the caller, who weighted the points; the solver reads the
     // weights only.
     Weighting weighting = Weighting::None;
 };
+
+// Below this a shape ν is at its edge, 0: the curve is the Gompertz curve.
+inline constexpr double kShapeAtEdge = 1e-6;
 
 // Beyond this many times the largest |y|, the asymptote is taken to run off
 // to infinity: the data do not reach a plateau.
