@@ -943,6 +943,78 @@ std::vector<Parameters> stepStarts(const std::vector<Point>& unitPoints, const F
     return out;
 }
 
+// Steep rising starts at the splits of the data, between neighbouring
+// times, where a step from the mean before to the mean after leaves the
+// least weighted sum of squares: the curves a steep optimum is near. The
+// baseline, where the model has a free one, at the mean before; the
+// amplitude the rise (from 0 without a baseline). Only when c and t0 are free.
+std::vector<Parameters> splitStarts(const GrowthModel& model, const std::vector<Point>& unitPoints,
+                                    const Fixed& fixed, const Parameters& start,
+                                    std::size_t count) {
+    std::vector<Parameters> out;
+    if (fixed[1] || fixed[2] || unitPoints.size() < 2) {
+        return out;
+    }
+    std::vector<Point> ordered = unitPoints;
+    std::sort(ordered.begin(), ordered.end(),
+              [](const Point& l, const Point& r) { return l.t < r.t; });
+    const std::size_t n = ordered.size();
+    std::vector<double> w(n + 1), wy(n + 1), wyy(n + 1); // prefix sums
+    for (std::size_t i = 0; i < n; ++i) {
+        const Point& p = ordered[i];
+        w[i + 1] = w[i] + p.weight;
+        wy[i + 1] = wy[i] + p.weight * p.y;
+        wyy[i + 1] = wyy[i] + p.weight * p.y * p.y;
+    }
+    const auto spread = [&](std::size_t from, std::size_t to) { // about the mean of [from, to)
+        const double sw = w[to] - w[from];
+        const double sy = wy[to] - wy[from];
+        return sw > 0.0 ? (wyy[to] - wyy[from]) - sy * sy / sw : 0.0;
+    };
+    const auto mean = [&](std::size_t from, std::size_t to) {
+        const double sw = w[to] - w[from];
+        return sw > 0.0 ? (wy[to] - wy[from]) / sw : 0.0;
+    };
+    std::vector<std::pair<double, std::size_t>> splits;
+    for (std::size_t i = 1; i < n; ++i) {
+        if (ordered[i].t > ordered[i - 1].t && mean(i, n) > mean(0, i)) {
+            splits.push_back({spread(0, i) + spread(i, n), i});
+        }
+    }
+    std::sort(splits.begin(), splits.end());
+    std::size_t level = countOf(model);
+    for (std::size_t j = 0; j < countOf(model); ++j) {
+        level = model.parameter(static_cast<int>(j)).role == Role::Level && !fixed[j] ? j : level;
+    }
+    for (std::size_t k = 0; k < std::min(count, splits.size()); ++k) {
+        const std::size_t i = splits[k].second;
+        const double before = mean(0, i);
+        const double after = mean(i, n);
+        const double gap = ordered[i].t - ordered[i - 1].t;
+        Parameters p = start;
+        const double base = level < countOf(model) ? before : 0.0;
+        if (level < countOf(model)) {
+            p[level] = before;
+        }
+        if (!fixed[0] && after > base) {
+            p[0] = after - base;
+        }
+        p[1] = 4.0 / gap;
+        p[2] = ordered[i - 1].t + 0.5 * gap;
+        out.push_back(p);
+        // A steep step may also be sharp at its top: a large shape.
+        for (std::size_t j = 0; j < countOf(model); ++j) {
+            if (model.parameter(static_cast<int>(j)).role == Role::Shape && !fixed[j]) {
+                Parameters sharp = p;
+                sharp[j] = 20.0;
+                sharp[1] = 20.0 * p[1];
+                out.push_back(sharp);
+            }
+        }
+    }
+    return out;
+}
+
 // The largest change of the value between neighbouring points in t, as a
 // share of the range of the values.
 double largestStepShare(const std::vector<Point>& points) {
@@ -965,6 +1037,7 @@ double largestStepShare(const std::vector<Point>& points) {
 std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
                           const std::vector<Point>& unitPoints, const Fixed& fixed,
                           const Parameters& held, LeastSquares::Starts starts);
+constexpr double kNoisyShare = 0.01;
 
 // A model that contains the Gompertz curve can do no worse than the
 // Gompertz optimum: runs from it (its own parameters at the model's nearest
@@ -1052,6 +1125,20 @@ std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
         for (const Parameters& p : stepStarts(unitPoints, fixed, start, 1)) {
             runs.push_back(
                 runFrom(w, model, unitPoints, fixed, p, optimum != nullptr ? &known : nullptr));
+        }
+    }
+    // Noisy data (the best curve leaves more than a hundredth of the spread
+    // about the mean): a curve that rises within one step between
+    // neighbouring points may follow them closer than a gentle one.
+    if (const double sst = totalSumOfSquares(unitPoints);
+        best() > kNoisyShare * sst && best() < sst) {
+        const Run* optimum = nullptr;
+        for (const Run& r : runs) {
+            optimum = r.outcome == Outcome::Converged && lower(&r, optimum) ? &r : optimum;
+        }
+        const Parameters known = optimum->parameters;
+        for (const Parameters& p : splitStarts(model, unitPoints, fixed, start, 3)) {
+            runs.push_back(runFrom(w, model, unitPoints, fixed, p, &known));
         }
     }
     // A converged curve no better than the flat line has missed the data:

@@ -124,7 +124,11 @@ bool clearRise(double sse, double flat, int n, int k) {
 // The lowest sum of squares of a converged run of the model's domain, from
 // a grid of starts over a, c, t0 (and y0 or ν), run one by one; infinity
 // when none is valid.
-double bruteForce(LeastSquares& solver, const GrowthModel& model,
+struct Lowest {
+    double sse = INFINITY;
+    Parameters parameters{};
+};
+Lowest bruteForce(LeastSquares& solver, const GrowthModel& model,
                   const std::vector<Point>& points) {
     const auto [lo, hi] = std::minmax_element(
         points.begin(), points.end(), [](const Point& l, const Point& r) { return l.t < r.t; });
@@ -138,7 +142,7 @@ double bruteForce(LeastSquares& solver, const GrowthModel& model,
                      ? std::vector<double>{0.02, 0.5, 2.0}
                      : std::vector<double>{0.0, bottom->y, bottom->y - 0.5 * range};
     }
-    double best = INFINITY;
+    Lowest best;
     for (const double extra : fourth) {
         for (const double height : {1.5}) {
             for (const double rate : {0.5, 2.0, 8.0, 40.0}) {
@@ -153,13 +157,21 @@ double bruteForce(LeastSquares& solver, const GrowthModel& model,
                     if (fit.status == Status::Ok && inDomain(model, fit.parameters) &&
                         clearRise(fit.sse, flatSumOfSquares(points), fit.points,
                                   fit.freeParameters)) {
-                        best = std::min(best, fit.sse);
+                        if (fit.sse < best.sse) {
+                            best = {fit.sse, fit.parameters};
+                        }
                     }
                 }
             }
         }
     }
     return best;
+}
+
+std::string text(const Parameters& p) {
+    char buffer[120];
+    std::snprintf(buffer, sizeof buffer, "%.5g %.5g %.5g %.5g", p[0], p[1], p[2], p[3]);
+    return buffer;
 }
 
 struct Tally {
@@ -193,8 +205,8 @@ TEST(Optimum, OneClickFindsTheLowestSumOfSquaresOnSixKindsOfSets) {
                                    inDomain(model, click.parameters);
                 EXPECT_TRUE(!shown || inDomain(model, click.parameters))
                     << model.name() << " seed " << seed;
-                const double reference = std::min(bruteForce(solver, model, points),
-                                                  shown ? click.sse : INFINITY);
+                const Lowest lowest = bruteForce(solver, model, points);
+                const double reference = std::min(lowest.sse, shown ? click.sse : INFINITY);
                 // A curve outside the domain shown as a fit fails, whatever its SSE.
                 const bool pass = shown ? click.sse <= reference * (1 + kRelative) + 1e-300
                                         : click.status != Status::Ok && !std::isfinite(reference);
@@ -204,13 +216,23 @@ TEST(Optimum, OneClickFindsTheLowestSumOfSquaresOnSixKindsOfSets) {
                 if (!pass) {
                     tally.failures.push_back(std::to_string(seed) + " (status " +
                                              std::to_string(static_cast<int>(click.status)) +
-                                             ", SSE " + std::to_string(click.sse) + " against " +
-                                             std::to_string(reference) + ")");
+                                             ", SSE " + std::to_string(click.sse) + " at " +
+                                             text(click.parameters) + " against " +
+                                             std::to_string(reference) + " at " +
+                                             text(lowest.parameters) + ")");
                 }
-                if (model.containsGompertz() && gompertz.status == Status::Ok &&
-                    !(shown && click.sse <= gompertz.sse * (1 + kRelative))) {
+                // Better than the Gompertz fit, or refused for an asymptote
+                // without end that follows the data closer still.
+                const bool noWorse =
+                    shown ? click.sse <= gompertz.sse * (1 + kRelative)
+                          : click.status == Status::NoPlateau && click.sse < gompertz.sse;
+                if (model.containsGompertz() && gompertz.status == Status::Ok && !noWorse) {
                     ++tally.aboveGompertz;
-                    tally.failures.push_back(std::to_string(seed) + " above the Gompertz fit");
+                    tally.failures.push_back(std::to_string(seed) + " (status " +
+                                             std::to_string(static_cast<int>(click.status)) +
+                                             ", SSE " + std::to_string(click.sse) +
+                                             ") above the Gompertz fit (" +
+                                             std::to_string(gompertz.sse) + ")");
                 }
             }
         }
