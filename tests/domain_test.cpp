@@ -113,12 +113,22 @@ TEST(Domain, ASmallButClearRiseIsAFitAndTheSameNoiseAloneIsNot) {
 }
 
 TEST(Domain, AHeldParameterOutsideTheDomainIsNoGrowth) {
-    // a held at -5 on rising data: the best c and t0 follow them as well as
-    // a negative curve can, and that is no growth curve.
+    // A falling Gompertz curve, c = -0.5, met exactly with c held there, or
+    // with a held at -5 on the mirrored (negative) data: no growth curve.
+    std::vector<Point> falling;
+    std::vector<Point> negative;
+    for (int i = 0; i < 12; ++i) {
+        const double t = i;
+        falling.push_back({t, 5 * std::exp(-std::exp(0.5 * (t - 5)))});
+        negative.push_back({t, -5 * std::exp(-std::exp(-0.5 * (t - 5)))});
+    }
     LeastSquares solver;
-    const Fit fit = solver.bestFit(gompertzModel(), reference_data::dnase1(),
-                                   {true, false, false, false}, {-5, 1, 2, 0});
-    EXPECT_EQ(fit.status, Status::NoGrowth);
+    EXPECT_EQ(solver.bestFit(gompertzModel(), falling, {false, true, false, false}, {4, -0.5, 4, 0})
+                  .status,
+              Status::NoGrowth);
+    EXPECT_EQ(solver.bestFit(gompertzModel(), negative, {true, false, false, false}, {-5, 1, 4, 0})
+                  .status,
+              Status::NoGrowth);
 }
 
 TEST(Domain, ConstantValuesAreNoGrowthAtOnceWhateverTheModelWeightsOrHeld) {
@@ -153,7 +163,7 @@ TEST(Domain, ConstantValuesAreNoGrowthAtOnceWhateverTheModelWeightsOrHeld) {
 TEST(Domain, AConstantSetIsComparedWithNoOther) {
     LeastSquares solver;
     std::vector<Point> constant;
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < 20; ++i) {
         constant.push_back({double(i), 1.0});
     }
     const auto real = reference_data::dnase1();
