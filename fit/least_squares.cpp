@@ -87,6 +87,9 @@ struct Run {
     // For a settled run, J^T W J over the free parameters at its last step:
     // the covariance needs no other pass over a long series.
     std::array<std::array<double, kMaxParameters>, kMaxParameters> jtj{};
+    // The Gompertz optimum as a curve of a model that contains it: not run,
+    // its sum of squares the least the model's optimum may leave.
+    bool gompertzCurve = false;
 };
 
 // An asymptote or a baseline past the data by far: no plateau in reach.
@@ -785,10 +788,13 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
     // A run off towards an asymptote without end that follows the data far
     // better (half the sum of squares) than the best converged curve: the
     // data grow without a plateau, and that curve is a poor local optimum.
+    // With no growth curve converged, a run off towards such an asymptote
+    // that follows the data closer than any falling curve does: the same.
     for (const Run& run : runs) {
-        const Run* best = lower(outside, converged) ? outside : converged;
-        if (best != nullptr && run.outcome != Outcome::Converged &&
-            runaway(model, run.parameters) && run.sse < best->sse / 2) {
+        const bool beats = converged != nullptr ? run.sse < converged->sse / 2
+                           : outside != nullptr ? run.sse < outside->sse
+                                                : false;
+        if (beats && run.outcome != Outcome::Converged && runaway(model, run.parameters)) {
             converged = nullptr;
             outside = nullptr;
             other = nullptr;
@@ -818,6 +824,24 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
         fit.status = Status::NoPlateau;
         return fit;
     }
+    // A shape at its edge is held there, not free: the curve is the one
+    // with fewer parameters it tends to.
+    for (std::size_t j = 0; j < countOf(model); ++j) {
+        fit.atBound[j] = !fit.fixed[j] && model.parameter(static_cast<int>(j)).role == Role::Shape &&
+                         unit[j] < kShapeAtEdge;
+    }
+    const int atEdge = static_cast<int>(std::count(fit.atBound.begin(), fit.atBound.end(), true));
+    // A model that contains the Gompertz curve rises wherever that curve
+    // does (on its own parameters, one fewer: the model's own is free when
+    // that curve was tried) and it leaves no more.
+    double containedSse = kInf;
+    for (const Run& run : runs) {
+        containedSse = run.gompertzCurve ? std::min(containedSse, run.sse) : containedSse;
+    }
+    const bool risesAsGompertz =
+        unitSse <= containedSse * (1 + 1e-9) &&
+        clearRise(containedSse, totalSumOfSquares(unitPoints), fit.points,
+                  fit.freeParameters - 1);
     // Outside the domain (held there, or the best the runs found), no better
     // than the flat line at the mean (to rounding), a rise inside the noise,
     // or a rate of 0, whose lag lies at infinity: no growth curve.
@@ -825,7 +849,8 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
     if (!inDomain(model, unit) ||
         (converged != nullptr &&
          (unitSse >= unitSst * (1 - 1e-9) || flat(model, unit) ||
-          !clearRise(unitSse, unitSst, fit.points, fit.freeParameters)))) {
+          !(clearRise(unitSse, unitSst, fit.points, fit.freeParameters - atEdge) ||
+            risesAsGompertz)))) {
         fit.status = Status::NoGrowth;
         // An SSE beyond the double range is no number to keep, even refused.
         return inRange && std::isfinite(fit.sse) ? fit : outOfRange(fit);
@@ -838,9 +863,7 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
         // is not that of a free optimum.
         Fit held = fit;
         for (std::size_t j = 0; j < countOf(model); ++j) {
-            if (!fit.fixed[j] && model.parameter(static_cast<int>(j)).role == Role::Shape &&
-                unit[j] < kShapeAtEdge) {
-                fit.atBound[j] = true;
+            if (fit.atBound[j]) {
                 held.fixed[j] = true;
                 --held.freeParameters;
             }
@@ -948,10 +971,14 @@ std::vector<Parameters> stepStarts(const std::vector<Point>& unitPoints, const F
 // least weighted sum of squares: the curves a steep optimum is near. The
 // baseline, where the model has a free one, at the mean before; the
 // amplitude the rise (from 0 without a baseline). Only when c and t0 are free.
-std::vector<Parameters> splitStarts(const GrowthModel& model, const std::vector<Point>& unitPoints,
-                                    const Fixed& fixed, const Parameters& start,
-                                    std::size_t count) {
-    std::vector<Parameters> out;
+// stepSse is the best split's: the least any step leaves.
+struct SplitStarts {
+    double stepSse = kInf;
+    std::vector<Parameters> starts;
+};
+SplitStarts splitStarts(const GrowthModel& model, const std::vector<Point>& unitPoints,
+                        const Fixed& fixed, const Parameters& start, std::size_t count) {
+    SplitStarts out;
     if (fixed[1] || fixed[2] || unitPoints.size() < 2) {
         return out;
     }
@@ -982,6 +1009,7 @@ std::vector<Parameters> splitStarts(const GrowthModel& model, const std::vector<
         }
     }
     std::sort(splits.begin(), splits.end());
+    out.stepSse = splits.empty() ? kInf : splits.front().first;
     std::size_t level = countOf(model);
     for (std::size_t j = 0; j < countOf(model); ++j) {
         level = model.parameter(static_cast<int>(j)).role == Role::Level && !fixed[j] ? j : level;
@@ -1001,14 +1029,14 @@ std::vector<Parameters> splitStarts(const GrowthModel& model, const std::vector<
         }
         p[1] = 4.0 / gap;
         p[2] = ordered[i - 1].t + 0.5 * gap;
-        out.push_back(p);
+        out.starts.push_back(p);
         // A steep step may also be sharp at its top: a large shape.
         for (std::size_t j = 0; j < countOf(model); ++j) {
             if (model.parameter(static_cast<int>(j)).role == Role::Shape && !fixed[j]) {
                 Parameters sharp = p;
                 sharp[j] = 20.0;
                 sharp[1] = 20.0 * p[1];
-                out.push_back(sharp);
+                out.starts.push_back(sharp);
             }
         }
     }
@@ -1037,7 +1065,9 @@ double largestStepShare(const std::vector<Point>& points) {
 std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
                           const std::vector<Point>& unitPoints, const Fixed& fixed,
                           const Parameters& held, LeastSquares::Starts starts);
-constexpr double kNoisyShare = 0.01;
+// A step that leaves up to this many times the best curve's SSE may still
+// lie near a steep curve that leaves less: its top and foot bend.
+constexpr double kStepMargin = 3.0;
 
 // A model that contains the Gompertz curve can do no worse than the
 // Gompertz optimum: runs from it (its own parameters at the model's nearest
@@ -1047,8 +1077,7 @@ constexpr double kNoisyShare = 0.01;
 // model's own parameters are free.
 void addRunsFromGompertz(detail::Workspace& w, const GrowthModel& model,
                          const std::vector<Point>& unitPoints, const Fixed& fixed,
-                         const Parameters& held, LeastSquares::Starts starts,
-                         std::vector<Run>& runs) {
+                         const Parameters& held, std::vector<Run>& runs) {
     const GrowthModel& gompertz = gompertzModel();
     if (!model.containsGompertz() || &model == &gompertz) {
         return;
@@ -1058,7 +1087,9 @@ void addRunsFromGompertz(detail::Workspace& w, const GrowthModel& model,
             return;
         }
     }
-    const std::vector<Run> inner = runsFrom(w, gompertz, unitPoints, fixed, held, starts);
+    // The held a, c, t0 are a Gompertz curve: the Gompertz fit's own starts.
+    const std::vector<Run> inner = runsFrom(w, gompertz, unitPoints, fixed, held,
+                                            LeastSquares::Starts::AutomaticAndCurrent);
     const Run* best = nullptr;
     for (const Run& run : inner) {
         if (run.outcome == Outcome::Converged && inDomain(gompertz, run.parameters) &&
@@ -1082,14 +1113,15 @@ void addRunsFromGompertz(detail::Workspace& w, const GrowthModel& model,
             edge[j] = kShapeAtEdge / 100;
         }
     }
-    if (shaped) {
-        Run limit;
-        limit.outcome = Outcome::Converged;
-        limit.parameters = edge;
-        limit.sse = sumOfSquares(model, unitPoints, edge);
-        limit.iterations = best->iterations;
-        runs.push_back(limit);
-    }
+    // The Gompertz curve itself: at the shape's edge an optimum when no run
+    // finds less inside; with a baseline (y0 = 0) a point no optimum is above.
+    Run contained;
+    contained.outcome = shaped ? Outcome::Converged : Outcome::Stalled;
+    contained.parameters = edge;
+    contained.sse = sumOfSquares(model, unitPoints, edge);
+    contained.iterations = best->iterations;
+    contained.gompertzCurve = true;
+    runs.push_back(contained);
 }
 
 std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
@@ -1127,18 +1159,39 @@ std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
                 runFrom(w, model, unitPoints, fixed, p, optimum != nullptr ? &known : nullptr));
         }
     }
-    // Noisy data (the best curve leaves more than a hundredth of the spread
-    // about the mean): a curve that rises within one step between
-    // neighbouring points may follow them closer than a gentle one.
-    if (const double sst = totalSumOfSquares(unitPoints);
-        best() > kNoisyShare * sst && best() < sst) {
-        const Run* optimum = nullptr;
-        for (const Run& r : runs) {
-            optimum = r.outcome == Outcome::Converged && lower(&r, optimum) ? &r : optimum;
+    // A step between two neighbouring points, from the mean before to the
+    // mean after, that leaves less than the best curve (noisy data, or a
+    // rise measured by few points): a curve that rises within such a step
+    // may follow the data closer than a gentle one.
+    if (best() < totalSumOfSquares(unitPoints)) {
+        const SplitStarts splits = splitStarts(model, unitPoints, fixed, start, 3);
+        if (splits.stepSse < kStepMargin * best()) {
+            const Run* optimum = nullptr;
+            for (const Run& r : runs) {
+                optimum = r.outcome == Outcome::Converged && lower(&r, optimum) ? &r : optimum;
+            }
+            const Parameters known = optimum->parameters;
+            for (const Parameters& p : splits.starts) {
+                runs.push_back(runFrom(w, model, unitPoints, fixed, p, &known));
+            }
         }
-        const Parameters known = optimum->parameters;
-        for (const Parameters& p : splitStarts(model, unitPoints, fixed, start, 3)) {
-            runs.push_back(runFrom(w, model, unitPoints, fixed, p, &known));
+    }
+    // A shape: the same early exponential rise, c / ν (c for a shape up to
+    // 1), ending sharper at the plateau (ν ten times larger, and at least 10)
+    // is another basin.
+    for (std::size_t j = 0; j < countOf(model); ++j) {
+        if (model.parameter(static_cast<int>(j)).role == Role::Shape && !fixed[j] && !fixed[1]) {
+            const Run* optimum = nullptr;
+            for (const Run& r : runs) {
+                optimum = r.outcome == Outcome::Converged && lower(&r, optimum) ? &r : optimum;
+            }
+            if (optimum != nullptr) {
+                const Parameters known = optimum->parameters;
+                Parameters sharp = known;
+                sharp[j] = std::max(10.0 * known[j], 10.0);
+                sharp[1] = known[1] * sharp[j] / std::max(known[j], 1.0);
+                runs.push_back(runFrom(w, model, unitPoints, fixed, sharp, &known));
+            }
         }
     }
     // A converged curve no better than the flat line has missed the data:
@@ -1168,7 +1221,7 @@ std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
             }
         }
     }
-    addRunsFromGompertz(w, model, unitPoints, fixed, held, starts, runs);
+    addRunsFromGompertz(w, model, unitPoints, fixed, held, runs);
     return runs;
 }
 

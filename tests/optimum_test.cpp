@@ -222,10 +222,12 @@ TEST(Optimum, OneClickFindsTheLowestSumOfSquaresOnSixKindsOfSets) {
                                              text(lowest.parameters) + ")");
                 }
                 // Better than the Gompertz fit, or refused for an asymptote
-                // without end that follows the data closer still.
+                // without end that follows the data closer still (with no
+                // result, NaN, when it ran off).
                 const bool noWorse =
                     shown ? click.sse <= gompertz.sse * (1 + kRelative)
-                          : click.status == Status::NoPlateau && click.sse < gompertz.sse;
+                          : click.status == Status::NoPlateau &&
+                                (std::isnan(click.sse) || click.sse < gompertz.sse);
                 if (model.containsGompertz() && gompertz.status == Status::Ok && !noWorse) {
                     ++tally.aboveGompertz;
                     tally.failures.push_back(std::to_string(seed) + " (status " +
