@@ -179,6 +179,14 @@ struct Workspace {
     std::vector<double> residuals, jacobian, scratch;
     std::vector<double> rootWeights; // a residual counts as sqrt(w) times itself
     std::vector<double> scratchValues;
+    // The last Gompertz optimum a model that contains it was started from,
+    // and the points, held values and starts it was found for: comparing
+    // the models asks for it again on the same ones. None when none was.
+    std::vector<Point> containedPoints;
+    Fixed containedFixed{};
+    Parameters containedHeld{};
+    bool containedKnown = false;
+    std::optional<Run> contained;
 
     std::size_t count() const { return countOf(*model); }
 
@@ -1065,9 +1073,30 @@ double largestStepShare(const std::vector<Point>& points) {
 std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
                           const std::vector<Point>& unitPoints, const Fixed& fixed,
                           const Parameters& held, LeastSquares::Starts starts);
+// Beyond this share of the sum of squares about the mean left by the best
+// curve, the data are noisy: other basins lie close in SSE.
+constexpr double kNoisyShare = 0.01;
 // A step that leaves up to this many times the best curve's SSE may still
 // lie near a steep curve that leaves less: its top and foot bend.
 constexpr double kStepMargin = 3.0;
+
+// The Gompertz search's best converged curve of growth, for the models
+// that contain it.
+void keepGompertzOptimum(detail::Workspace& w, const std::vector<Point>& unitPoints,
+                         const Fixed& fixed, const Parameters& held, const std::vector<Run>& runs) {
+    const Run* found = nullptr;
+    for (const Run& run : runs) {
+        if (run.outcome == Outcome::Converged && inDomain(gompertzModel(), run.parameters) &&
+            lower(&run, found)) {
+            found = &run;
+        }
+    }
+    w.contained = found != nullptr ? std::optional<Run>(*found) : std::nullopt;
+    w.containedPoints = unitPoints;
+    w.containedFixed = fixed;
+    w.containedHeld = held;
+    w.containedKnown = true;
+}
 
 // A model that contains the Gompertz curve can do no worse than the
 // Gompertz optimum: runs from it (its own parameters at the model's nearest
@@ -1087,30 +1116,48 @@ void addRunsFromGompertz(detail::Workspace& w, const GrowthModel& model,
             return;
         }
     }
-    // The held a, c, t0 are a Gompertz curve: the Gompertz fit's own starts.
-    const std::vector<Run> inner = runsFrom(w, gompertz, unitPoints, fixed, held,
-                                            LeastSquares::Starts::AutomaticAndCurrent);
-    const Run* best = nullptr;
-    for (const Run& run : inner) {
-        if (run.outcome == Outcome::Converged && inDomain(gompertz, run.parameters) &&
-            lower(&run, best)) {
-            best = &run;
-        }
+    const auto same = [&] {
+        const auto alike = [](const Point& l, const Point& r) {
+            return l.t == r.t && l.y == r.y && l.weight == r.weight;
+        };
+        return w.containedKnown && std::equal(fixed.begin(), fixed.begin() + 3, w.containedFixed.begin()) &&
+               std::equal(held.begin(), held.begin() + 3, w.containedHeld.begin()) &&
+               std::equal(unitPoints.begin(), unitPoints.end(), w.containedPoints.begin(),
+                          w.containedPoints.end(), alike);
+    };
+    if (!same()) {
+        // The held a, c, t0 are a Gompertz curve: the Gompertz fit's own starts.
+        runsFrom(w, gompertz, unitPoints, fixed, held, LeastSquares::Starts::AutomaticAndCurrent);
     }
-    if (best == nullptr) {
+    if (!w.contained) {
         return;
     }
+    const Run gompertzOptimum = *w.contained;
+    const Run* best = &gompertzOptimum;
     const Parameters nearest = model.fromGompertz(best->parameters);
-    runs.push_back(runFrom(w, model, unitPoints, fixed, nearest, nullptr));
     Parameters edge = nearest;
     bool shaped = false;
     for (std::size_t j = countOf(gompertz); j < countOf(model); ++j) {
         if (model.parameter(static_cast<int>(j)).role == Role::Shape) {
             shaped = true;
-            Parameters close = nearest;
-            close[j] = 1e-2;
-            runs.push_back(runFrom(w, model, unitPoints, fixed, close, nullptr));
             edge[j] = kShapeAtEdge / 100;
+        }
+    }
+    const double edgeSse = sumOfSquares(model, unitPoints, edge);
+    // Runs from it only when the model's own runs end above it: else they
+    // have already done better.
+    const bool above = std::none_of(runs.begin(), runs.end(), [&](const Run& r) {
+        return r.outcome == Outcome::Converged && inDomain(model, r.parameters) &&
+               r.sse <= edgeSse * (1 + 1e-9);
+    });
+    if (above) {
+        runs.push_back(runFrom(w, model, unitPoints, fixed, nearest, nullptr));
+        for (std::size_t j = countOf(gompertz); j < countOf(model); ++j) {
+            if (model.parameter(static_cast<int>(j)).role == Role::Shape) {
+                Parameters close = nearest;
+                close[j] = 1e-2;
+                runs.push_back(runFrom(w, model, unitPoints, fixed, close, nullptr));
+            }
         }
     }
     // The Gompertz curve itself: at the shape's edge an optimum when no run
@@ -1118,7 +1165,7 @@ void addRunsFromGompertz(detail::Workspace& w, const GrowthModel& model,
     Run contained;
     contained.outcome = shaped ? Outcome::Converged : Outcome::Stalled;
     contained.parameters = edge;
-    contained.sse = sumOfSquares(model, unitPoints, edge);
+    contained.sse = edgeSse;
     contained.iterations = best->iterations;
     contained.gompertzCurve = true;
     runs.push_back(contained);
@@ -1176,10 +1223,11 @@ std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
             }
         }
     }
-    // A shape: the same early exponential rise, c / ν (c for a shape up to
-    // 1), ending sharper at the plateau (ν ten times larger, and at least 10)
-    // is another basin.
-    for (std::size_t j = 0; j < countOf(model); ++j) {
+    // A shape, on noisy data: the same early exponential rise, c / ν (c for
+    // a shape up to 1), ending sharper at the plateau (ν ten times larger,
+    // and at least 10) is another basin.
+    const bool noisy = best() > kNoisyShare * totalSumOfSquares(unitPoints);
+    for (std::size_t j = 0; j < countOf(model) && noisy; ++j) {
         if (model.parameter(static_cast<int>(j)).role == Role::Shape && !fixed[j] && !fixed[1]) {
             const Run* optimum = nullptr;
             for (const Run& r : runs) {
@@ -1222,6 +1270,9 @@ std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
         }
     }
     addRunsFromGompertz(w, model, unitPoints, fixed, held, runs);
+    if (&model == &gompertzModel() && starts == LeastSquares::Starts::AutomaticAndCurrent) {
+        keepGompertzOptimum(w, unitPoints, fixed, held, runs);
+    }
     return runs;
 }
 
