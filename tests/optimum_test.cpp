@@ -3,6 +3,20 @@
 // that a brute-force multistart finds among curves of the model's domain
 // (a > 0, c > 0, ν > 0); and a model that contains the Gompertz curve never
 // ending above the Gompertz fit.
+//
+// On these 210 sets a model (35 of each kind), the share where one click
+// reaches that optimum or refuses where there is none:
+//                            before the domain rule,    now
+//                            the split and Gompertz
+//                            starts
+//   Gompertz                 83.8 %                     100 %
+//   Gompertz con línea base  82.4 %                     100 %
+//   Logístico                83.3 %                     100 %
+//   Richards                 78.1 % (7 above Gompertz)  99.5 %
+// Before, the falling sets (one in six) were shown as fits by every model;
+// beyond them the baseline model missed 2 noisy sets and Richards 11 (noisy
+// and early-stopping). With seeds 500 on (not tuned for): 100, 100, 100 and
+// 99.0 %.
 #include "fit/comparison.h"
 #include "fit/least_squares.h"
 
