@@ -179,9 +179,10 @@ struct Workspace {
     std::vector<double> residuals, jacobian, scratch;
     std::vector<double> rootWeights; // a residual counts as sqrt(w) times itself
     std::vector<double> scratchValues;
-    // The last Gompertz optimum a model that contains it was started from,
-    // and the points, held values and starts it was found for: comparing
-    // the models asks for it again on the same ones. None when none was.
+    // The last Gompertz search's optimum in the fit's units, and the points
+    // and held a, c, t0 it was found for: a model that contains the Gompertz
+    // curve starts from it, and comparing the models asks for it again on
+    // the same points. Empty when that search found no curve of growth.
     std::vector<Point> containedPoints;
     Fixed containedFixed{};
     Parameters containedHeld{};
@@ -1070,6 +1071,12 @@ double largestStepShare(const std::vector<Point>& points) {
     return hi > lo ? step / (hi - lo) : 0.0;
 }
 
+// The runs behind the optimum (in the order tried): the automatic start,
+// the current parameters when asked, steep starts in the widest steps or at
+// the best splits where a step may follow the data closer, for a shape a
+// sharper one on noisy data, starts around the automatic one when none
+// converged, and for a model that contains the Gompertz curve that curve's
+// optimum.
 std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
                           const std::vector<Point>& unitPoints, const Fixed& fixed,
                           const Parameters& held, LeastSquares::Starts starts);

@@ -117,10 +117,14 @@ class LeastSquares {
     // starts around the automatic one when none converges; keeps the
     // converged run with the lowest sum of squares. Fixed parameters keep
     // their value in current. A run that reaches the neighbourhood of an
-    // optimum already found is not followed further. Refuses, by status,
-    // what is no fit: no convergence (with the best parameters found), a
-    // runaway asymptote, a curve worse than the mean, results beyond the
-    // range of a double.
+    // optimum already found is not followed further. On noisy data it also
+    // starts steep curves at the best splits of the data; a model that
+    // contains the Gompertz curve also starts from the Gompertz optimum, and
+    // ends no worse than it. Refuses, by status, what is no fit: no
+    // convergence (with the best parameters found), a runaway asymptote, a
+    // curve worse than the mean, outside the model's domain or whose rise is
+    // inside the noise, values that do not vary (at once), weights that all
+    // vanish, results beyond the range of a double.
     Fit bestFit(const GrowthModel& model, const std::vector<Point>& points, const Fixed& fixed,
                 const Parameters& current, Starts starts = Starts::AutomaticAndCurrent);
 
