@@ -4,6 +4,7 @@
 #include "units.h"
 
 #include <cminpack.h>
+#include <gsl/gsl_cdf.h>
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_linalg.h>
 #include <gsl/gsl_matrix.h>
@@ -86,6 +87,9 @@ struct Run {
     // For a settled run, J^T W J over the free parameters at its last step:
     // the covariance needs no other pass over a long series.
     std::array<std::array<double, kMaxParameters>, kMaxParameters> jtj{};
+    // The Gompertz optimum as a curve of a model that contains it: not run,
+    // its sum of squares the least the model's optimum may leave.
+    bool gompertzCurve = false;
 };
 
 // An asymptote or a baseline past the data by far: no plateau in reach.
@@ -98,6 +102,36 @@ bool runaway(const GrowthModel& model, const Parameters& unit) {
         }
     }
     return false;
+}
+
+// The model's domain: a rise of height a > 0 at rate c > 0, a shape ν > 0.
+// A curve outside it falls, or is no curve of the model: no growth.
+bool inDomain(const GrowthModel& model, const Parameters& p) {
+    for (std::size_t j = 0; j < countOf(model); ++j) {
+        const Role role = model.parameter(static_cast<int>(j)).role;
+        if ((role == Role::Amplitude || role == Role::Rate || role == Role::Shape) &&
+            !(p[j] > 0.0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether the curve's rise stands out of the noise: the extra sum of squares
+// F test of the curve (k free parameters, SSE) against the flat line at the
+// weighted mean (one parameter, SST), on (k - 1, n - k) degrees of freedom,
+// rejects the flat line at 5 %. A curve with one free parameter is no wider
+// than the flat line; it only has to beat it.
+constexpr double kRiseLevel = 0.05;
+bool clearRise(double sse, double sst, int n, int k) {
+    if (k < 2 || n - k < 1) {
+        return sse < sst;
+    }
+    if (!(sse > 0.0)) {
+        return sst > 0.0;
+    }
+    const double f = (sst - sse) / (k - 1) / (sse / (n - k));
+    return f > 0.0 && gsl_cdf_fdist_Q(f, k - 1, n - k) < kRiseLevel;
 }
 
 // A rate of zero: the curve is a flat line.
@@ -145,6 +179,15 @@ struct Workspace {
     std::vector<double> residuals, jacobian, scratch;
     std::vector<double> rootWeights; // a residual counts as sqrt(w) times itself
     std::vector<double> scratchValues;
+    // The last Gompertz search's optimum in the fit's units, and the points
+    // and held a, c, t0 it was found for: a model that contains the Gompertz
+    // curve starts from it, and comparing the models asks for it again on
+    // the same points. Empty when that search found no curve of growth.
+    std::vector<Point> containedPoints;
+    Fixed containedFixed{};
+    Parameters containedHeld{};
+    bool containedKnown = false;
+    std::optional<Run> contained;
 
     std::size_t count() const { return countOf(*model); }
 
@@ -708,6 +751,21 @@ Fit frame(const GrowthModel& model, const std::vector<Point>& points, const Fixe
     fit.status = points.empty()              ? Status::NoData
                  : fit.degreesOfFreedom <= 0 ? Status::TooFewPoints
                                              : Status::Ok;
+    if (fit.status != Status::Ok) {
+        return fit;
+    }
+    // Every weight 0 (1/DE^2 or 1/y^2 below the double range): any curve
+    // has SSE 0 and nothing is measured; other units are needed.
+    if (std::none_of(points.begin(), points.end(), [](const Point& p) { return p.weight > 0.0; })) {
+        fit.status = Status::OutOfRange;
+    } else if (std::all_of(points.begin(), points.end(),
+                           [&](const Point& p) { return p.y == points.front().y; })) {
+        fit.status = Status::NoGrowth; // no spread in the values: nothing rises
+    }
+    if (fit.status != Status::Ok) { // no result: nothing that could be taken for one
+        fit.parameters.fill(kNaN);
+        fit.sse = kNaN;
+    }
     return fit;
 }
 
@@ -721,12 +779,15 @@ bool lower(const Run* candidate, const Run* than) {
 Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& points,
              const std::vector<Point>& unitPoints, const Scale& scale) {
     const GrowthModel& model = *fit.model;
-    const Run* converged = nullptr;
+    const Run* converged = nullptr; // within the model's domain
+    const Run* outside = nullptr;   // converged, but a falling curve or no curve of the model
     const Run* other = nullptr;
     bool ranAway = false;
     for (const Run& run : runs) {
-        if (run.outcome == Outcome::Converged && lower(&run, converged)) {
-            converged = &run;
+        if (run.outcome == Outcome::Converged && inDomain(model, run.parameters)) {
+            converged = lower(&run, converged) ? &run : converged;
+        } else if (run.outcome == Outcome::Converged) {
+            outside = lower(&run, outside) ? &run : outside;
         } else if (run.outcome == Outcome::RanOff) {
             ranAway = ranAway || runaway(model, run.parameters);
         } else if (std::isfinite(run.sse) && lower(&run, other)) {
@@ -736,15 +797,20 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
     // A run off towards an asymptote without end that follows the data far
     // better (half the sum of squares) than the best converged curve: the
     // data grow without a plateau, and that curve is a poor local optimum.
+    // With no growth curve converged, a run off towards such an asymptote
+    // that follows the data closer than any falling curve does: the same.
     for (const Run& run : runs) {
-        if (converged != nullptr && run.outcome != Outcome::Converged &&
-            runaway(model, run.parameters) && run.sse < converged->sse / 2) {
+        const bool beats = converged != nullptr ? run.sse < converged->sse / 2
+                           : outside != nullptr ? run.sse < outside->sse
+                                                : false;
+        if (beats && run.outcome != Outcome::Converged && runaway(model, run.parameters)) {
             converged = nullptr;
+            outside = nullptr;
             other = nullptr;
             ranAway = true;
         }
     }
-    const Run* kept = converged != nullptr ? converged : other;
+    const Run* kept = converged != nullptr ? converged : outside != nullptr ? outside : other;
     if (kept == nullptr) { // no result: nothing that could be taken for one
         fit.status = ranAway ? Status::NoPlateau : Status::NoFiniteOptimum;
         fit.parameters.fill(kNaN);
@@ -767,18 +833,58 @@ Fit conclude(Fit fit, const std::vector<Run>& runs, const std::vector<Point>& po
         fit.status = Status::NoPlateau;
         return fit;
     }
-    // A curve no better than the flat line at the mean (to rounding), or a
-    // rate of 0, whose lag lies at infinity, is no growth curve.
-    if (converged != nullptr &&
-        (unitSse >= totalSumOfSquares(unitPoints) * (1 - 1e-9) || flat(model, unit))) {
+    // A shape at its edge is held there, not free: the curve is the one
+    // with fewer parameters it tends to.
+    for (std::size_t j = 0; j < countOf(model); ++j) {
+        fit.atBound[j] = !fit.fixed[j] && model.parameter(static_cast<int>(j)).role == Role::Shape &&
+                         unit[j] < kShapeAtEdge;
+    }
+    const int atEdge = static_cast<int>(std::count(fit.atBound.begin(), fit.atBound.end(), true));
+    // A model that contains the Gompertz curve rises wherever that curve
+    // does (on its own parameters, one fewer: the model's own is free when
+    // that curve was tried) and it leaves no more.
+    double containedSse = kInf;
+    for (const Run& run : runs) {
+        containedSse = run.gompertzCurve ? std::min(containedSse, run.sse) : containedSse;
+    }
+    const bool risesAsGompertz =
+        unitSse <= containedSse * (1 + 1e-9) &&
+        clearRise(containedSse, totalSumOfSquares(unitPoints), fit.points,
+                  fit.freeParameters - 1);
+    // Outside the domain (held there, or the best the runs found), no better
+    // than the flat line at the mean (to rounding), a rise inside the noise,
+    // or a rate of 0, whose lag lies at infinity: no growth curve.
+    const double unitSst = totalSumOfSquares(unitPoints);
+    if (!inDomain(model, unit) ||
+        (converged != nullptr &&
+         (unitSse >= unitSst * (1 - 1e-9) || flat(model, unit) ||
+          !(clearRise(unitSse, unitSst, fit.points, fit.freeParameters - atEdge) ||
+            risesAsGompertz)))) {
         fit.status = Status::NoGrowth;
-        return fit;
+        // An SSE beyond the double range is no number to keep, even refused.
+        return inRange && std::isfinite(fit.sse) ? fit : outOfRange(fit);
     }
     if (converged == nullptr) {
         fit.status = Status::NotConverged;
     } else {
         fit.status = Status::Ok;
-        if (fit.freeParameters > 0 && unitPoints.size() > kLongSeries) {
+        // A shape at its edge is held there for the covariance: its error
+        // is not that of a free optimum.
+        Fit held = fit;
+        for (std::size_t j = 0; j < countOf(model); ++j) {
+            if (fit.atBound[j]) {
+                held.fixed[j] = true;
+                --held.freeParameters;
+            }
+        }
+        if (held.freeParameters != fit.freeParameters) {
+            if (held.freeParameters > 0) {
+                addCovariance(held, unitPoints, unit);
+                inRange = finishCovariance(held, scale) && inRange;
+            }
+            fit.covariance = held.freeParameters > 0 ? held.covariance : Matrix{};
+            fit.illDetermined = true;
+        } else if (fit.freeParameters > 0 && unitPoints.size() > kLongSeries) {
             NormalEquations at;
             if (kept->settled) { // a step short of 1e-7 from where it was worked out
                 at.sse = kept->sse;
@@ -869,6 +975,83 @@ std::vector<Parameters> stepStarts(const std::vector<Point>& unitPoints, const F
     return out;
 }
 
+// Steep rising starts at the splits of the data, between neighbouring
+// times, where a step from the mean before to the mean after leaves the
+// least weighted sum of squares: the curves a steep optimum is near. The
+// baseline, where the model has a free one, at the mean before; the
+// amplitude the rise (from 0 without a baseline). Only when c and t0 are free.
+// stepSse is the best split's: the least any step leaves.
+struct SplitStarts {
+    double stepSse = kInf;
+    std::vector<Parameters> starts;
+};
+SplitStarts splitStarts(const GrowthModel& model, const std::vector<Point>& unitPoints,
+                        const Fixed& fixed, const Parameters& start, std::size_t count) {
+    SplitStarts out;
+    if (fixed[1] || fixed[2] || unitPoints.size() < 2) {
+        return out;
+    }
+    std::vector<Point> ordered = unitPoints;
+    std::sort(ordered.begin(), ordered.end(),
+              [](const Point& l, const Point& r) { return l.t < r.t; });
+    const std::size_t n = ordered.size();
+    std::vector<double> w(n + 1), wy(n + 1), wyy(n + 1); // prefix sums
+    for (std::size_t i = 0; i < n; ++i) {
+        const Point& p = ordered[i];
+        w[i + 1] = w[i] + p.weight;
+        wy[i + 1] = wy[i] + p.weight * p.y;
+        wyy[i + 1] = wyy[i] + p.weight * p.y * p.y;
+    }
+    const auto spread = [&](std::size_t from, std::size_t to) { // about the mean of [from, to)
+        const double sw = w[to] - w[from];
+        const double sy = wy[to] - wy[from];
+        return sw > 0.0 ? (wyy[to] - wyy[from]) - sy * sy / sw : 0.0;
+    };
+    const auto mean = [&](std::size_t from, std::size_t to) {
+        const double sw = w[to] - w[from];
+        return sw > 0.0 ? (wy[to] - wy[from]) / sw : 0.0;
+    };
+    std::vector<std::pair<double, std::size_t>> splits;
+    for (std::size_t i = 1; i < n; ++i) {
+        if (ordered[i].t > ordered[i - 1].t && mean(i, n) > mean(0, i)) {
+            splits.push_back({spread(0, i) + spread(i, n), i});
+        }
+    }
+    std::sort(splits.begin(), splits.end());
+    out.stepSse = splits.empty() ? kInf : splits.front().first;
+    std::size_t level = countOf(model);
+    for (std::size_t j = 0; j < countOf(model); ++j) {
+        level = model.parameter(static_cast<int>(j)).role == Role::Level && !fixed[j] ? j : level;
+    }
+    for (std::size_t k = 0; k < std::min(count, splits.size()); ++k) {
+        const std::size_t i = splits[k].second;
+        const double before = mean(0, i);
+        const double after = mean(i, n);
+        const double gap = ordered[i].t - ordered[i - 1].t;
+        Parameters p = start;
+        const double base = level < countOf(model) ? before : 0.0;
+        if (level < countOf(model)) {
+            p[level] = before;
+        }
+        if (!fixed[0] && after > base) {
+            p[0] = after - base;
+        }
+        p[1] = 4.0 / gap;
+        p[2] = ordered[i - 1].t + 0.5 * gap;
+        out.starts.push_back(p);
+        // A steep step may also be sharp at its top: a large shape.
+        for (std::size_t j = 0; j < countOf(model); ++j) {
+            if (model.parameter(static_cast<int>(j)).role == Role::Shape && !fixed[j]) {
+                Parameters sharp = p;
+                sharp[j] = 20.0;
+                sharp[1] = 20.0 * p[1];
+                out.starts.push_back(sharp);
+            }
+        }
+    }
+    return out;
+}
+
 // The largest change of the value between neighbouring points in t, as a
 // share of the range of the values.
 double largestStepShare(const std::vector<Point>& points) {
@@ -886,6 +1069,113 @@ double largestStepShare(const std::vector<Point>& points) {
         }
     }
     return hi > lo ? step / (hi - lo) : 0.0;
+}
+
+// The runs behind the optimum (in the order tried): the automatic start,
+// the current parameters when asked, steep starts in the widest steps or at
+// the best splits where a step may follow the data closer, for a shape a
+// sharper one on noisy data, starts around the automatic one when none
+// converged, and for a model that contains the Gompertz curve that curve's
+// optimum.
+std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
+                          const std::vector<Point>& unitPoints, const Fixed& fixed,
+                          const Parameters& held, LeastSquares::Starts starts);
+// Beyond this share of the sum of squares about the mean left by the best
+// curve, the data are noisy: other basins lie close in SSE.
+constexpr double kNoisyShare = 0.01;
+// A step that leaves up to this many times the best curve's SSE may still
+// lie near a steep curve that leaves less: its top and foot bend.
+constexpr double kStepMargin = 3.0;
+
+// The Gompertz search's best converged curve of growth, for the models
+// that contain it.
+void keepGompertzOptimum(detail::Workspace& w, const std::vector<Point>& unitPoints,
+                         const Fixed& fixed, const Parameters& held, const std::vector<Run>& runs) {
+    const Run* found = nullptr;
+    for (const Run& run : runs) {
+        if (run.outcome == Outcome::Converged && inDomain(gompertzModel(), run.parameters) &&
+            lower(&run, found)) {
+            found = &run;
+        }
+    }
+    w.contained = found != nullptr ? std::optional<Run>(*found) : std::nullopt;
+    w.containedPoints = unitPoints;
+    w.containedFixed = fixed;
+    w.containedHeld = held;
+    w.containedKnown = true;
+}
+
+// A model that contains the Gompertz curve can do no worse than the
+// Gompertz optimum: runs from it (its own parameters at the model's nearest
+// curve, and for a shape also close to its edge 0), and for a shape the
+// edge itself, where the curve is the Gompertz curve to within the digits:
+// an optimum when no run finds a lower sum of squares inside. Only when the
+// model's own parameters are free.
+void addRunsFromGompertz(detail::Workspace& w, const GrowthModel& model,
+                         const std::vector<Point>& unitPoints, const Fixed& fixed,
+                         const Parameters& held, std::vector<Run>& runs) {
+    const GrowthModel& gompertz = gompertzModel();
+    if (!model.containsGompertz() || &model == &gompertz) {
+        return;
+    }
+    for (std::size_t j = countOf(gompertz); j < countOf(model); ++j) {
+        if (fixed[j]) {
+            return;
+        }
+    }
+    const auto same = [&] {
+        const auto alike = [](const Point& l, const Point& r) {
+            return l.t == r.t && l.y == r.y && l.weight == r.weight;
+        };
+        return w.containedKnown && std::equal(fixed.begin(), fixed.begin() + 3, w.containedFixed.begin()) &&
+               std::equal(held.begin(), held.begin() + 3, w.containedHeld.begin()) &&
+               std::equal(unitPoints.begin(), unitPoints.end(), w.containedPoints.begin(),
+                          w.containedPoints.end(), alike);
+    };
+    if (!same()) {
+        // The held a, c, t0 are a Gompertz curve: the Gompertz fit's own starts.
+        runsFrom(w, gompertz, unitPoints, fixed, held, LeastSquares::Starts::AutomaticAndCurrent);
+    }
+    if (!w.contained) {
+        return;
+    }
+    const Run gompertzOptimum = *w.contained;
+    const Run* best = &gompertzOptimum;
+    const Parameters nearest = model.fromGompertz(best->parameters);
+    Parameters edge = nearest;
+    bool shaped = false;
+    for (std::size_t j = countOf(gompertz); j < countOf(model); ++j) {
+        if (model.parameter(static_cast<int>(j)).role == Role::Shape) {
+            shaped = true;
+            edge[j] = kShapeAtEdge / 100;
+        }
+    }
+    const double edgeSse = sumOfSquares(model, unitPoints, edge);
+    // Runs from it only when the model's own runs end above it: else they
+    // have already done better.
+    const bool above = std::none_of(runs.begin(), runs.end(), [&](const Run& r) {
+        return r.outcome == Outcome::Converged && inDomain(model, r.parameters) &&
+               r.sse <= edgeSse * (1 + 1e-9);
+    });
+    if (above) {
+        runs.push_back(runFrom(w, model, unitPoints, fixed, nearest, nullptr));
+        for (std::size_t j = countOf(gompertz); j < countOf(model); ++j) {
+            if (model.parameter(static_cast<int>(j)).role == Role::Shape) {
+                Parameters close = nearest;
+                close[j] = 1e-2;
+                runs.push_back(runFrom(w, model, unitPoints, fixed, close, nullptr));
+            }
+        }
+    }
+    // The Gompertz curve itself: at the shape's edge an optimum when no run
+    // finds less inside; with a baseline (y0 = 0) a point no optimum is above.
+    Run contained;
+    contained.outcome = shaped ? Outcome::Converged : Outcome::Stalled;
+    contained.parameters = edge;
+    contained.sse = edgeSse;
+    contained.iterations = best->iterations;
+    contained.gompertzCurve = true;
+    runs.push_back(contained);
 }
 
 std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
@@ -923,6 +1213,42 @@ std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
                 runFrom(w, model, unitPoints, fixed, p, optimum != nullptr ? &known : nullptr));
         }
     }
+    // A step between two neighbouring points, from the mean before to the
+    // mean after, that leaves less than the best curve (noisy data, or a
+    // rise measured by few points): a curve that rises within such a step
+    // may follow the data closer than a gentle one.
+    if (best() < totalSumOfSquares(unitPoints)) {
+        const SplitStarts splits = splitStarts(model, unitPoints, fixed, start, 3);
+        if (splits.stepSse < kStepMargin * best()) {
+            const Run* optimum = nullptr;
+            for (const Run& r : runs) {
+                optimum = r.outcome == Outcome::Converged && lower(&r, optimum) ? &r : optimum;
+            }
+            const Parameters known = optimum->parameters;
+            for (const Parameters& p : splits.starts) {
+                runs.push_back(runFrom(w, model, unitPoints, fixed, p, &known));
+            }
+        }
+    }
+    // A shape, on noisy data: the same early exponential rise, c / ν (c for
+    // a shape up to 1), ending sharper at the plateau (ν ten times larger,
+    // and at least 10) is another basin.
+    const bool noisy = best() > kNoisyShare * totalSumOfSquares(unitPoints);
+    for (std::size_t j = 0; j < countOf(model) && noisy; ++j) {
+        if (model.parameter(static_cast<int>(j)).role == Role::Shape && !fixed[j] && !fixed[1]) {
+            const Run* optimum = nullptr;
+            for (const Run& r : runs) {
+                optimum = r.outcome == Outcome::Converged && lower(&r, optimum) ? &r : optimum;
+            }
+            if (optimum != nullptr) {
+                const Parameters known = optimum->parameters;
+                Parameters sharp = known;
+                sharp[j] = std::max(10.0 * known[j], 10.0);
+                sharp[1] = known[1] * sharp[j] / std::max(known[j], 1.0);
+                runs.push_back(runFrom(w, model, unitPoints, fixed, sharp, &known));
+            }
+        }
+    }
     // A converged curve no better than the flat line has missed the data:
     // a rise in each of their widest steps may not.
     if (best() >= totalSumOfSquares(unitPoints)) {
@@ -949,6 +1275,10 @@ std::vector<Run> runsFrom(detail::Workspace& w, const GrowthModel& model,
                 runs.push_back(runFrom(w, model, unitPoints, fixed, p, nullptr));
             }
         }
+    }
+    addRunsFromGompertz(w, model, unitPoints, fixed, held, runs);
+    if (&model == &gompertzModel() && starts == LeastSquares::Starts::AutomaticAndCurrent) {
+        keepGompertzOptimum(w, unitPoints, fixed, held, runs);
     }
     return runs;
 }

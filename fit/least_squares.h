@@ -24,7 +24,9 @@ enum class Status {
     TooFewPoints,    // no more points than free parameters
     NotConverged,    // no run reached an optimum; parameters are the best one found
     NoPlateau,       // the asymptote runs off to infinity (a -> inf, c -> 0)
-    NoGrowth,        // the best curve is worse than the flat line at the mean, or flat (c = 0)
+    NoGrowth,        // no rise: the best curve falls or leaves the model's domain
+                     // (a <= 0, c <= 0, ν <= 0), its rise is inside the noise,
+                     // or the values do not vary at all
     NoFiniteOptimum, // every run diverged or ended on non-finite values
     OutOfRange,      // a result to show would overflow the double range, or a
                      // nonzero SSE or variance fall below it: other units needed
@@ -57,10 +59,17 @@ struct Fit {
     // J^T J singular or nearly so, or a standard error above the value (for
     // a time: above the span of t): the data do not pin the parameters down.
     bool illDetermined = false;
+    // Free parameters whose optimum lies at the edge of their domain (ν -> 0:
+    // the Gompertz curve itself): held there for the covariance, and shown
+    // without a standard error or interval.
+    Fixed atBound{};
     // Told by the caller, who weighted the points; the solver reads the
     // weights only.
     Weighting weighting = Weighting::None;
 };
+
+// Below this a shape ν is at its edge, 0: the curve is the Gompertz curve.
+inline constexpr double kShapeAtEdge = 1e-6;
 
 // Beyond this many times the largest |y|, the asymptote is taken to run off
 // to infinity: the data do not reach a plateau.
@@ -108,10 +117,14 @@ class LeastSquares {
     // starts around the automatic one when none converges; keeps the
     // converged run with the lowest sum of squares. Fixed parameters keep
     // their value in current. A run that reaches the neighbourhood of an
-    // optimum already found is not followed further. Refuses, by status,
-    // what is no fit: no convergence (with the best parameters found), a
-    // runaway asymptote, a curve worse than the mean, results beyond the
-    // range of a double.
+    // optimum already found is not followed further. On noisy data it also
+    // starts steep curves at the best splits of the data; a model that
+    // contains the Gompertz curve also starts from the Gompertz optimum, and
+    // ends no worse than it. Refuses, by status, what is no fit: no
+    // convergence (with the best parameters found), a runaway asymptote, a
+    // curve worse than the mean, outside the model's domain or whose rise is
+    // inside the noise, values that do not vary (at once), weights that all
+    // vanish, results beyond the range of a double.
     Fit bestFit(const GrowthModel& model, const std::vector<Point>& points, const Fixed& fixed,
                 const Parameters& current, Starts starts = Starts::AutomaticAndCurrent);
 

@@ -42,7 +42,9 @@ TimeAt timeAt(LeastSquares& solver, const Fit& fit, const std::vector<Point>& po
     TimeAt out;
     out.y = y;
     const auto time = fit.model->timeToReach(y, fit.parameters);
-    if (!time) {
+    // A level so close to an asymptote that the time runs off to infinity:
+    // no time to show.
+    if (!time || !std::isfinite(time->value)) {
         return out;
     }
     out.t = time->value;

@@ -132,6 +132,12 @@ std::vector<ResultRow> estimates(const Fit& fit) {
     for (std::size_t r = 0; r < rows.size(); ++r) {
         out.push_back({rowLabel(*fit.model, static_cast<int>(r)),
                        estimate(fit, rows[r].value, rows[r].gradient, q)});
+        if (r < kMaxParameters && fit.atBound[r]) { // at the edge of its domain: no error
+            Estimate& e = out.back().estimate;
+            e.standardError.reset();
+            e.lower.reset();
+            e.upper.reset();
+        }
     }
     return out;
 }

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <utility>
 
 namespace gompertz::fit {
 namespace {
@@ -30,6 +32,27 @@ double shareOfRise(const GrowthModel& model, const Parameters& p, double t) {
         }
     }
     return (model.value(p, t) - lower) / p[0];
+}
+
+// The neighbouring times of the data between which the curve rises from a
+// tenth to nine tenths of its rise, when there are such: no point measured
+// during the rise, the best curve is a step whose steepness the data do not
+// tell. Points in order of t.
+std::optional<std::pair<double, double>> stepBetween(const GrowthModel& model,
+                                                     const Parameters& p,
+                                                     const std::vector<Point>& ordered) {
+    const double lower = model.value(p, -std::numeric_limits<double>::infinity());
+    const auto from = model.timeToReach(lower + 0.1 * p[0], p);
+    const auto to = model.timeToReach(lower + 0.9 * p[0], p);
+    if (!from || !to) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 1; i < ordered.size(); ++i) {
+        if (ordered[i - 1].t < from->value && to->value < ordered[i].t) {
+            return std::pair{ordered[i - 1].t, ordered[i].t};
+        }
+    }
+    return std::nullopt;
 }
 
 // P(R = r) for r runs of n1 signs of one kind and n2 of the other.
@@ -154,6 +177,18 @@ std::vector<std::string> fitWarnings(const Fit& fit, const std::vector<Point>& p
                       formatNumber(*trend, 2) +
                       "): la curva no sigue bien la forma de los datos. Pruebe otro modelo "
                       "con «Comparar modelos».");
+    }
+    for (int j = 0; j < model.parameterCount(); ++j) {
+        if (fit.atBound[static_cast<std::size_t>(j)] && model.parameter(j).role == Role::Shape) {
+            out.push_back(std::string(model.parameter(j).name) +
+                          " tiende a 0: los datos piden la curva de Gompertz misma; use el "
+                          "modelo de Gompertz.");
+        }
+    }
+    if (const auto gap = stepBetween(model, p, ordered)) {
+        out.push_back("La subida cae entre dos tiempos vecinos (t = " + shown(gap->first) +
+                      " y t = " + shown(gap->second) +
+                      "): la mejor curva es un escalón y c no queda determinada.");
     }
     return out;
 }

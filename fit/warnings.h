@@ -14,7 +14,8 @@ namespace gompertz::fit {
 // inflection lies outside the span of t; an interval holds zero, or an
 // asymptote below the largest value measured (by more than q times s, its
 // noise), which the data rule out; the residuals follow a trend (the runs
-// test, p < 0,05).
+// test, p < 0,05); a shape at its edge ν -> 0 (the Gompertz curve itself);
+// the rise between two neighbouring times (a step: c is not determined).
 std::vector<std::string> fitWarnings(const Fit& fit, const std::vector<Point>& points,
                                      const std::vector<std::optional<ProfileInterval>>& intervals);
 

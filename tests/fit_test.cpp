@@ -95,7 +95,8 @@ TEST(LeastSquares, ExactDataRecoverTheirParametersFromManyStarts) {
         for (const Parameters& start :
              {kWindowStart, Parameters{-3, 2, -10}, Parameters{1e3, 1e-3, 1e2}, truth}) {
             const Fit fit = solver.bestFit(kGompertz, points, kAllFree, start);
-            ASSERT_EQ(fit.status, Status::Ok);
+            // A falling curve (c < 0) is found, and refused as no growth.
+            ASSERT_EQ(fit.status, truth[1] > 0 ? Status::Ok : Status::NoGrowth);
             for (int j = 0; j < 3; ++j) {
                 EXPECT_NEAR(fit.parameters[j], truth[j], 1e-6 * std::max(1.0, std::fabs(truth[j])))
                     << truth[0] << " from " << start[0];
@@ -260,7 +261,9 @@ TEST(AutomaticStart, HandlesDecreasingDataZerosAndRepeatedTimes) {
         EXPECT_EQ(std::signbit(start[0]), std::signbit(test.truth[0]));
         EXPECT_EQ(std::signbit(start[1]), std::signbit(test.truth[1]));
         const Fit fit = solver.fitFrom(kGompertz, test.points, kAllFree, start);
-        ASSERT_EQ(fit.status, Status::Ok);
+        // Found, and for a falling curve (a < 0 or c < 0) refused as no growth.
+        ASSERT_EQ(fit.status,
+                  test.truth[0] > 0 && test.truth[1] > 0 ? Status::Ok : Status::NoGrowth);
         for (int j = 0; j < 3; ++j) {
             EXPECT_NEAR(fit.parameters[j], test.truth[j],
                         1e-5 * std::max(1.0, std::fabs(test.truth[j])));
@@ -459,8 +462,8 @@ TEST(LeastSquares, AFitAtTheEdgesOfTheDoubleRangeIsAllFiniteOrRefused) {
         const Fit fit = solver.bestFit(kGompertz, test.points, kAllFree, kWindowStart);
         if (fit.status == Status::Ok || fit.status == Status::NotConverged) {
             EXPECT_EQ(firstNonFinite(fit, test.points), "");
-        } else {
-            EXPECT_EQ(fit.status, Status::OutOfRange);
+        } else { // or no rise the curve can follow beyond the noise
+            EXPECT_TRUE(fit.status == Status::OutOfRange || fit.status == Status::NoGrowth);
         }
     }
 }

@@ -13,6 +13,12 @@ namespace {
 constexpr double kE = std::numbers::e;
 constexpr std::size_t kBlock = 256;
 
+// df/dc = a (t - t0) e1 inner: 0 where e1 inner is, also where a (t - t0)
+// alone would overflow far out on t.
+double dRate(const Parameters& p, double t, double e1inner) {
+    return e1inner == 0.0 ? 0.0 : p[0] * ((t - p[2]) * e1inner);
+}
+
 class Gompertz final : public GrowthModel {
   public:
     const char* name() const override { return "Gompertz"; }
@@ -26,7 +32,7 @@ class Gompertz final : public GrowthModel {
         const double e1 = std::exp(-inner);
         // Where the inner exponential overflows the product is 0, not inf * 0.
         const double e1inner = std::isfinite(inner) ? e1 * inner : 0.0;
-        g = {e1, p[0] * (t - p[2]) * e1inner, -p[0] * p[1] * e1inner, 0.0};
+        g = {e1, dRate(p, t, e1inner), -p[0] * p[1] * e1inner, 0.0};
         return p[0] * e1;
     }
     double value(const Parameters& p, double t) const override {
@@ -52,8 +58,7 @@ class Gompertz final : public GrowthModel {
                 const double t = points[from + i].t;
                 const double e1 = outer[i];
                 const double e1inner = std::isfinite(inner[i]) ? e1 * inner[i] : 0.0;
-                gradients[from + i] = {e1, p[0] * (t - p[2]) * e1inner, -p[0] * p[1] * e1inner,
-                                       0.0};
+                gradients[from + i] = {e1, dRate(p, t, e1inner), -p[0] * p[1] * e1inner, 0.0};
                 values[from + i] = p[0] * e1;
             }
         }

@@ -20,7 +20,8 @@ class Logistic final : public GrowthModel {
         const double s = 1 / (1 + std::exp(-p[1] * (t - p[2])));
         // e s^2 = s (1 - s), finite also where e = exp(...) overflows.
         const double slope = s * (1 - s);
-        g = {s, p[0] * (t - p[2]) * slope, -p[0] * p[1] * slope, 0.0};
+        // 0 where the slope is, also where a (t - t0) alone would overflow.
+        g = {s, slope == 0.0 ? 0.0 : p[0] * ((t - p[2]) * slope), -p[0] * p[1] * slope, 0.0};
         return p[0] * s;
     }
     double value(const Parameters& p, double t) const override {

@@ -37,7 +37,9 @@ class Richards final : public GrowthModel {
         const double w = std::exp(-log1pX / nu); // (1 + x)^(-1/ν)
         const double q = 1 / (nu + 1 / e);       // e / (1 + x), also where e overflows
         const double shape = w == 0.0 ? 0.0 : a * w * (curvature(x, log1pX) / (nu * nu));
-        g = {w, a * (t - t0) * w * q, -a * c * w * q, shape};
+        // 0 where w q is, also where a (t - t0) alone would overflow.
+        const double wq = w * q;
+        g = {w, wq == 0.0 ? 0.0 : a * ((t - t0) * wq), -a * c * wq, shape};
         return a * w;
     }
     double value(const Parameters& p, double t) const override {
