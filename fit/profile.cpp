@@ -24,20 +24,73 @@ struct Profile {
     double estimate;
     double excess; // SSE(v) - SSE at the bound: q^2 s^2
 
-    // How far SSE(v) lies above the bound's level, and the refit behind it;
-    // nothing when the refit fails.
+    // How far SSE(v) lies above the bound's level, and the refit behind it.
     struct Sample {
         double value;
         double gap;
         Parameters parameters;
+        bool converged;
+        bool ranOff; // the least sum of squares lies where the solver cannot follow
     };
-    std::optional<Sample> at(double value, const Parameters& from) const {
+
+    // One held refit from `from`; nothing when its sum of squares is not finite.
+    std::optional<Sample> refit(double value, const Parameters& from) const {
         const auto held =
             solver.fitHolding(*fit.model, points, fit.fixed, from, {row, value, level});
-        if (!held.converged && !std::isfinite(held.sse)) {
+        if (!std::isfinite(held.sse)) {
             return std::nullopt;
         }
-        return Sample{value, held.sse - fit.sse - excess, held.parameters};
+        return Sample{value, held.sse - fit.sse - excess, held.parameters, held.converged,
+                      held.ranOff};
+    }
+
+    // The model's own start with the held row's parameter (a read-out's
+    // pivot) kept at its value in `from`.
+    Parameters automaticFrom(double value, const Parameters& from) const {
+        const int n = fit.model->parameterCount();
+        Fixed held = fit.fixed;
+        Parameters start = from;
+        if (row >= 0 && row < n) {
+            held[static_cast<std::size_t>(row)] = true;
+            start[static_cast<std::size_t>(row)] = value;
+        } else {
+            const auto roles = rolesOf(*fit.model);
+            const auto pivot = row >= n ? fit.model->readOutInfo(row - n).pivot
+                                        : static_cast<int>(std::find(roles.begin(), roles.end(),
+                                                                     Role::Time) -
+                                                           roles.begin());
+            held[static_cast<std::size_t>(pivot)] = true;
+        }
+        return automaticStart(*fit.model, points, held, start);
+    }
+
+    // SSE(v) is the least sum of squares over the other parameters: any
+    // refit below the threshold shows v inside, but one above it may have
+    // stopped short or settled in a worse basin (the curve that is zero
+    // over the data, a step). Such a refit is checked against the refits
+    // from the optimum and from the model's own start, and one that did not
+    // converge is carried on from where it stopped; the lowest is kept.
+    std::optional<Sample> at(double value, const Parameters& from) const {
+        auto best = refit(value, from);
+        if (best && best->converged && best->gap < 0.0) {
+            return best;
+        }
+        const auto keepLower = [&best](const std::optional<Sample>& other) {
+            if (other && (!best || other->gap < best->gap ||
+                          (other->gap == best->gap && other->converged))) {
+                best = other;
+            }
+        };
+        keepLower(refit(value, fit.parameters));
+        keepLower(refit(value, automaticFrom(value, from)));
+        for (int k = 0; k < 2 && best && !best->converged && !best->ranOff; ++k) {
+            const auto further = refit(value, best->parameters);
+            if (!further || further->gap > best->gap) {
+                break;
+            }
+            best = further;
+        }
+        return best;
     }
 
     // A shape stays positive, and a rate keeps its sign: at 0 the curve is
@@ -49,30 +102,21 @@ struct Profile {
     }
 
     ProfileSide side(double direction, double step) const {
-        Sample inside{estimate, -excess, fit.parameters};
+        Sample inside{estimate, -excess, fit.parameters, true, false};
         for (int k = 0; k < kMaxSteps; ++k, step *= 2) {
             double value = estimate + direction * step;
             if (!inDomain(value)) {
                 value = inside.value / 2; // halfway to the boundary at 0
             }
-            auto outside = at(value, inside.parameters);
-            if (!outside || outside->gap >= 0.0) {
-                // The refit from the last point may have strayed into a worse
-                // basin: the one from the optimum must agree.
-                const auto fresh = at(value, fit.parameters);
-                if (fresh && (!outside || fresh->gap < outside->gap)) {
-                    outside = fresh;
-                }
-            }
-            if (!outside) {
+            const auto outside = at(value, inside.parameters);
+            // No curve to refit, or none above the threshold but one that
+            // runs off without end (an asymptote beyond any the data could
+            // reach, say): nothing bounds the row on this side.
+            if (!outside || (outside->ranOff && outside->gap >= 0.0)) {
                 return {};
             }
             if (outside->gap >= 0.0) {
                 return {root(inside, *outside)};
-            }
-            if (outside->gap < inside.gap - 1e-12 * fit.sse) {
-                // The profile falls away from the optimum: another basin.
-                return {};
             }
             inside = *outside;
         }
