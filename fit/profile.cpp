@@ -45,8 +45,9 @@ struct Profile {
     }
 
     // The model's own start with the held row's parameter (a read-out's
-    // pivot) kept at its value in `from`.
-    Parameters automaticFrom(double value, const Parameters& from) const {
+    // pivot) kept at its value in `from`, or with it free, the refit then
+    // moving it to the held value.
+    Parameters automaticFrom(double value, const Parameters& from, bool holding) const {
         const int n = fit.model->parameterCount();
         Fixed held = fit.fixed;
         Parameters start = from;
@@ -61,7 +62,7 @@ struct Profile {
                                                            roles.begin());
             held[static_cast<std::size_t>(pivot)] = true;
         }
-        return automaticStart(*fit.model, points, held, start);
+        return automaticStart(*fit.model, points, holding ? held : fit.fixed, start);
     }
 
     // SSE(v) is the least sum of squares over the other parameters: any
@@ -70,6 +71,9 @@ struct Profile {
     // over the data, a step). Such a refit is checked against the refits
     // from the optimum and from the model's own start, and one that did not
     // converge is carried on from where it stopped; the lowest is kept.
+    // (Holding a read-out may leave two basins far apart, as a steep curve
+    // of low plateau and a gentle one of high plateau at the same largest
+    // rate: the free start finds the second.)
     std::optional<Sample> at(double value, const Parameters& from) const {
         auto best = refit(value, from);
         if (best && best->converged && best->gap < 0.0) {
@@ -82,7 +86,23 @@ struct Profile {
             }
         };
         keepLower(refit(value, fit.parameters));
-        keepLower(refit(value, automaticFrom(value, from)));
+        keepLower(refit(value, automaticFrom(value, from, true)));
+        keepLower(refit(value, automaticFrom(value, from, false)));
+        if (best && best->gap >= 0.0 && !fit.fixed[0]) {
+            // Still above: the model's starts under asymptotes well above
+            // the data, where a gentle curve of high plateau lies.
+            double top = 0.0;
+            for (const Point& point : points) {
+                top = std::max(top, std::fabs(point.y));
+            }
+            for (const double times : {3.0, 10.0}) {
+                Fixed held = fit.fixed;
+                held[0] = true;
+                Parameters start = from;
+                start[0] = (from[0] < 0.0 ? -times : times) * top;
+                keepLower(refit(value, automaticStart(*fit.model, points, held, start)));
+            }
+        }
         for (int k = 0; k < 2 && best && !best->converged && !best->ranOff; ++k) {
             const auto further = refit(value, best->parameters);
             if (!further || further->gap > best->gap) {
@@ -109,16 +129,21 @@ struct Profile {
                 value = inside.value / 2; // halfway to the boundary at 0
             }
             const auto outside = at(value, inside.parameters);
-            // No curve to refit, or none above the threshold but one that
-            // runs off without end (an asymptote beyond any the data could
-            // reach, say): nothing bounds the row on this side.
-            if (!outside || (outside->ranOff && outside->gap >= 0.0)) {
+            // No curve to refit, or one inside the threshold only where the
+            // refit runs off without end (an asymptote beyond any the data
+            // could reach, say): nothing bounds the row on this side.
+            if (!outside || (outside->ranOff && outside->gap < 0.0)) {
                 return {};
             }
-            if (outside->gap >= 0.0) {
-                return {root(inside, *outside)};
+            if (outside->gap < 0.0) {
+                inside = *outside;
+                continue;
             }
-            inside = *outside;
+            const Crossing crossing = root(inside, *outside);
+            if (!crossing.beyond) {
+                return {crossing.bound};
+            }
+            inside = *crossing.beyond; // the point outside was a poor refit
         }
         return {};
     }
@@ -126,8 +151,16 @@ struct Profile {
     // Where the gap crosses zero between a point inside and one outside:
     // regula falsi on sqrt(SSE(v) - SSE), which is nearly straight in v,
     // with the Illinois halving that keeps both ends moving, until the
-    // bound moves by less than a billionth.
-    double root(Sample inside, Sample outside) const {
+    // bound moves by less than a billionth. No bound when the profile turns
+    // out to run off without end inside the threshold on the way. When the
+    // refits close in on the point outside from within, that point is
+    // refitted from its inside neighbour: if it then lies inside, the
+    // search carries on beyond it.
+    struct Crossing {
+        std::optional<double> bound;
+        std::optional<Sample> beyond;
+    };
+    Crossing root(Sample inside, Sample outside) const {
         const auto rise = [this](const Sample& p) {
             return std::sqrt(std::max(0.0, p.gap + excess)) - std::sqrt(excess);
         };
@@ -135,22 +168,33 @@ struct Profile {
         double fOut = rise(outside);
         double last = inside.value;
         int kept = 0; // which end stayed put last time: -1 inside, +1 outside
+        bool outsideMoved = false;
         for (int k = 0; k < kMaxRootSteps; ++k) {
             const double value =
                 fOut != fIn ? inside.value - fIn * (outside.value - inside.value) / (fOut - fIn)
                             : (inside.value + outside.value) / 2;
             if (std::fabs(value - last) <=
                 kRootTolerance * std::max(std::fabs(estimate), std::fabs(value))) {
-                return value;
+                if (!outsideMoved) {
+                    const auto again = at(outside.value, inside.parameters);
+                    if (again && again->gap < 0.0) {
+                        return again->ranOff ? Crossing{} : Crossing{std::nullopt, again};
+                    }
+                }
+                return {value, std::nullopt};
             }
             last = value;
             const auto next = at(value, inside.parameters);
             if (!next) {
                 break;
             }
+            if (next->ranOff && next->gap < 0.0) {
+                return {};
+            }
             const double f = rise(*next);
             if (next->gap >= 0.0) {
                 outside = *next;
+                outsideMoved = true;
                 fOut = f;
                 fIn = kept == -1 ? fIn / 2 : fIn;
                 kept = -1;
@@ -161,8 +205,9 @@ struct Profile {
                 kept = 1;
             }
         }
-        return fOut != fIn ? inside.value - fIn * (outside.value - inside.value) / (fOut - fIn)
-                           : outside.value;
+        return {fOut != fIn ? inside.value - fIn * (outside.value - inside.value) / (fOut - fIn)
+                            : outside.value,
+                std::nullopt};
     }
 };
 
