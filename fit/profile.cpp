@@ -103,6 +103,13 @@ struct Profile {
                 keepLower(refit(value, automaticStart(*fit.model, points, held, start)));
             }
         }
+        if (best && best->gap >= 0.0 && !fit.fixed[1]) {
+            // And a steeper rise than the best so far: a curve that rises
+            // between two points may lie in a basin of its own.
+            Parameters start = best->parameters;
+            start[1] *= 4;
+            keepLower(refit(value, start));
+        }
         for (int k = 0; k < 2 && best && !best->converged && !best->ranOff; ++k) {
             const auto further = refit(value, best->parameters);
             if (!further || further->gap > best->gap) {
