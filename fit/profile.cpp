@@ -69,26 +69,30 @@ struct Profile {
     // refit below the threshold shows v inside, but one above it may have
     // stopped short or settled in a worse basin (the curve that is zero
     // over the data, a step). Such a refit is checked against the refits
-    // from the optimum and from the model's own start, and one that did not
-    // converge is carried on from where it stopped; the lowest is kept.
+    // from the optimum and from the model's own start, and more, until one
+    // converges inside; one that did not converge is carried on from where
+    // it stopped; the lowest is kept.
     // (Holding a read-out may leave two basins far apart, as a steep curve
     // of low plateau and a gentle one of high plateau at the same largest
     // rate: the free start finds the second.)
     std::optional<Sample> at(double value, const Parameters& from) const {
         auto best = refit(value, from);
-        if (best && best->converged && best->gap < 0.0) {
-            return best;
-        }
+        const auto settled = [&best] { return best && best->converged && best->gap < 0.0; };
         const auto keepLower = [&best](const std::optional<Sample>& other) {
             if (other && (!best || other->gap < best->gap ||
                           (other->gap == best->gap && other->converged))) {
                 best = other;
             }
         };
-        keepLower(refit(value, fit.parameters));
-        keepLower(refit(value, automaticFrom(value, from, true)));
-        keepLower(refit(value, automaticFrom(value, from, false)));
-        if (best && best->gap >= 0.0 && !fit.fixed[0]) {
+        if (!settled()) {
+            keepLower(refit(value, fit.parameters));
+        }
+        for (const bool holding : {true, false}) {
+            if (!settled()) {
+                keepLower(refit(value, automaticFrom(value, from, holding)));
+            }
+        }
+        if (!settled() && !fit.fixed[0]) {
             // Still above: the model's starts under asymptotes well above
             // the data, where a gentle curve of high plateau lies.
             double top = 0.0;
@@ -100,10 +104,12 @@ struct Profile {
                 held[0] = true;
                 Parameters start = from;
                 start[0] = (from[0] < 0.0 ? -times : times) * top;
-                keepLower(refit(value, automaticStart(*fit.model, points, held, start)));
+                if (!settled()) {
+                    keepLower(refit(value, automaticStart(*fit.model, points, held, start)));
+                }
             }
         }
-        if (best && best->gap >= 0.0 && !fit.fixed[1]) {
+        if (!settled() && best && !fit.fixed[1]) {
             // And a steeper rise than the best so far: a curve that rises
             // between two points may lie in a basin of its own.
             Parameters start = best->parameters;
@@ -118,6 +124,34 @@ struct Profile {
             best = further;
         }
         return best;
+    }
+
+    // Between a point inside and one outside, whose refits the search has
+    // settled: the refits from both, and from a steeper rise (the curve
+    // may rise between two points). Taken when one shows the point inside
+    // or all converge above; else every start.
+    std::optional<Sample> between(double value, const Sample& inside, const Sample& outside) const {
+        const auto shows = [](const std::optional<Sample>& s) {
+            return s && s->converged && s->gap < 0.0;
+        };
+        auto best = refit(value, inside.parameters);
+        bool converged = best && best->converged;
+        const auto tryFrom = [&](const Parameters& start) {
+            const auto next = refit(value, start);
+            converged = converged && next && next->converged;
+            if (next && (!best || next->gap < best->gap)) {
+                best = next;
+            }
+        };
+        if (!shows(best)) {
+            tryFrom(outside.parameters);
+        }
+        if (!shows(best) && best && !fit.fixed[1]) {
+            Parameters steeper = best->parameters;
+            steeper[1] *= 4;
+            tryFrom(steeper);
+        }
+        return shows(best) || converged ? best : at(value, inside.parameters);
     }
 
     // A shape stays positive, and a rate keeps its sign: at 0 the curve is
@@ -191,7 +225,7 @@ struct Profile {
                 return {value, std::nullopt};
             }
             last = value;
-            const auto next = at(value, inside.parameters);
+            const auto next = between(value, inside, outside);
             if (!next) {
                 break;
             }
