@@ -252,9 +252,10 @@ class Profile {
 
     // One side of the exact profile: its root, or none when the profile does
     // not reach the threshold sse + excess before the row's domain ends (0
-    // for a rate or a shape) or within 2^16 steps. Where the scan meets a
-    // curve past range before the root, the root is left unsettled: only
-    // `verified`, the farthest value shown inside, is known.
+    // for a rate or a shape) or within 2^15 first steps (a standard error
+    // each) of the estimate. Where the scan meets a curve past range before
+    // the root, the root is left unsettled: only `verified`, the farthest
+    // value shown inside, is known.
     struct Side {
         std::optional<double> root;
         bool settled = true;
@@ -268,11 +269,12 @@ class Profile {
         std::vector<double> insideFrom = freeOf(optimum_);
         double distance = 0.0;
         for (int k = 0; k < 200; ++k) {
-            // A fine scan first, then steps growing by a quarter.
-            distance = k < 24 ? distance + step / 4 : distance * 1.25;
-            if (distance > 65536 * step) {
+            // A fine scan first, then steps growing by a quarter, the last
+            // at 2^15 steps.
+            if (distance >= 32768 * step) {
                 return {std::nullopt, true, inside};
             }
+            distance = std::min(k < 24 ? distance + step / 4 : distance * 1.25, 32768 * step);
             double v = estimate + direction * distance;
             if (positive && !(v * estimate > 0.0)) {
                 v = inside / 2;
