@@ -173,6 +173,7 @@ struct Workspace {
         return model->readOut(heldReadOut, p);
     }
     Outcome stopped = Outcome::Converged; // why the model stopped the run, if it did
+    bool pastRange = false; // stopped at a parameter past kHugeParameter
     std::vector<Gradient> gradients;
     Parameters gradientsAt{};
     bool gradientsValid = false;
@@ -229,6 +230,8 @@ struct Workspace {
         }
         if (!usable(*model, p)) {
             stopped = Outcome::RanOff;
+            pastRange = std::any_of(p.begin(), p.end(),
+                                    [](double v) { return std::fabs(v) >= kHugeParameter; });
             return -1;
         }
         if (known != nullptr && joins(p, *known, fixed, count())) {
@@ -1337,7 +1340,7 @@ LeastSquares::HeldFit LeastSquares::fitHolding(const GrowthModel& model,
         }
         if (!q) {
             w.heldReadOut = detail::Workspace::kNothingHeld;
-            return {false, p, std::numeric_limits<double>::infinity()};
+            return {false, false, p, std::numeric_limits<double>::infinity()};
         }
         p[pivot] += (hold.value - q->value) / q->gradient[pivot];
         held[pivot] = true;
@@ -1352,10 +1355,12 @@ LeastSquares::HeldFit LeastSquares::fitHolding(const GrowthModel& model,
     // A profile point starts next to its neighbour's optimum: a run that
     // wanders far is not worth following.
     constexpr int kHeldEvaluations = 200;
+    w.pastRange = false;
     const Run run = runFrom(w, model, unitPoints, held, unit, nullptr, kHeldEvaluations);
     w.heldReadOut = detail::Workspace::kNothingHeld;
     HeldFit out;
     out.converged = run.outcome == Outcome::Converged;
+    out.ranOff = run.outcome == Outcome::RanOff && w.pastRange;
     out.parameters = scale.fromUnit(model, run.parameters);
     out.sse = sumOfSquares(model, points, out.parameters);
     return out;

@@ -139,6 +139,9 @@ class LeastSquares {
     };
     struct HeldFit {
         bool converged = false;
+        // Stopped where a parameter runs off without end (an asymptote
+        // far past the data, say): no curve the solver can follow there.
+        bool ranOff = false;
         Parameters parameters{};
         double sse = 0.0;
     };

@@ -24,20 +24,134 @@ struct Profile {
     double estimate;
     double excess; // SSE(v) - SSE at the bound: q^2 s^2
 
-    // How far SSE(v) lies above the bound's level, and the refit behind it;
-    // nothing when the refit fails.
+    // How far SSE(v) lies above the bound's level, and the refit behind it.
     struct Sample {
         double value;
         double gap;
         Parameters parameters;
+        bool converged;
+        bool ranOff; // the least sum of squares lies where the solver cannot follow
     };
-    std::optional<Sample> at(double value, const Parameters& from) const {
+
+    // One held refit from `from`; nothing when its sum of squares is not finite.
+    std::optional<Sample> refit(double value, const Parameters& from) const {
         const auto held =
             solver.fitHolding(*fit.model, points, fit.fixed, from, {row, value, level});
-        if (!held.converged && !std::isfinite(held.sse)) {
+        if (!std::isfinite(held.sse)) {
             return std::nullopt;
         }
-        return Sample{value, held.sse - fit.sse - excess, held.parameters};
+        return Sample{value, held.sse - fit.sse - excess, held.parameters, held.converged,
+                      held.ranOff};
+    }
+
+    // The model's own start with the held row's parameter (a read-out's
+    // pivot) kept at its value in `from`, or with it free, the refit then
+    // moving it to the held value.
+    Parameters automaticFrom(double value, const Parameters& from, bool holding) const {
+        const int n = fit.model->parameterCount();
+        Fixed held = fit.fixed;
+        Parameters start = from;
+        if (row >= 0 && row < n) {
+            held[static_cast<std::size_t>(row)] = true;
+            start[static_cast<std::size_t>(row)] = value;
+        } else {
+            const auto roles = rolesOf(*fit.model);
+            const auto pivot = row >= n ? fit.model->readOutInfo(row - n).pivot
+                                        : static_cast<int>(std::find(roles.begin(), roles.end(),
+                                                                     Role::Time) -
+                                                           roles.begin());
+            held[static_cast<std::size_t>(pivot)] = true;
+        }
+        return automaticStart(*fit.model, points, holding ? held : fit.fixed, start);
+    }
+
+    // SSE(v) is the least sum of squares over the other parameters: any
+    // refit below the threshold shows v inside, but one above it may have
+    // stopped short or settled in a worse basin (the curve that is zero
+    // over the data, a step). Such a refit is checked against the refits
+    // from the optimum and from the model's own start, and more, until one
+    // converges inside; one that did not converge is carried on from where
+    // it stopped; the lowest is kept.
+    // (Holding a read-out may leave two basins far apart, as a steep curve
+    // of low plateau and a gentle one of high plateau at the same largest
+    // rate: the free start finds the second.)
+    std::optional<Sample> at(double value, const Parameters& from) const {
+        auto best = refit(value, from);
+        const auto settled = [&best] { return best && best->converged && best->gap < 0.0; };
+        const auto keepLower = [&best](const std::optional<Sample>& other) {
+            if (other && (!best || other->gap < best->gap ||
+                          (other->gap == best->gap && other->converged))) {
+                best = other;
+            }
+        };
+        if (!settled()) {
+            keepLower(refit(value, fit.parameters));
+        }
+        for (const bool holding : {true, false}) {
+            if (!settled()) {
+                keepLower(refit(value, automaticFrom(value, from, holding)));
+            }
+        }
+        if (!settled() && !fit.fixed[0]) {
+            // Still above: the model's starts under asymptotes well above
+            // the data, where a gentle curve of high plateau lies.
+            double top = 0.0;
+            for (const Point& point : points) {
+                top = std::max(top, std::fabs(point.y));
+            }
+            for (const double times : {3.0, 10.0}) {
+                Fixed held = fit.fixed;
+                held[0] = true;
+                Parameters start = from;
+                start[0] = (from[0] < 0.0 ? -times : times) * top;
+                if (!settled()) {
+                    keepLower(refit(value, automaticStart(*fit.model, points, held, start)));
+                }
+            }
+        }
+        if (!settled() && best && !fit.fixed[1]) {
+            // And a steeper rise than the best so far: a curve that rises
+            // between two points may lie in a basin of its own.
+            Parameters start = best->parameters;
+            start[1] *= 4;
+            keepLower(refit(value, start));
+        }
+        for (int k = 0; k < 2 && best && !best->converged && !best->ranOff; ++k) {
+            const auto further = refit(value, best->parameters);
+            if (!further || further->gap > best->gap) {
+                break;
+            }
+            best = further;
+        }
+        return best;
+    }
+
+    // Between a point inside and one outside, whose refits the search has
+    // settled: the refits from both, and from a steeper rise (the curve
+    // may rise between two points). Taken when one shows the point inside
+    // or all converge above; else every start.
+    std::optional<Sample> between(double value, const Sample& inside, const Sample& outside) const {
+        const auto shows = [](const std::optional<Sample>& s) {
+            return s && s->converged && s->gap < 0.0;
+        };
+        auto best = refit(value, inside.parameters);
+        bool converged = best && best->converged;
+        const auto tryFrom = [&](const Parameters& start) {
+            const auto next = refit(value, start);
+            converged = converged && next && next->converged;
+            if (next && (!best || next->gap < best->gap)) {
+                best = next;
+            }
+        };
+        if (!shows(best)) {
+            tryFrom(outside.parameters);
+        }
+        if (!shows(best) && best && !fit.fixed[1]) {
+            Parameters steeper = best->parameters;
+            steeper[1] *= 4;
+            tryFrom(steeper);
+        }
+        return shows(best) || converged ? best : at(value, inside.parameters);
     }
 
     // A shape stays positive, and a rate keeps its sign: at 0 the curve is
@@ -49,32 +163,28 @@ struct Profile {
     }
 
     ProfileSide side(double direction, double step) const {
-        Sample inside{estimate, -excess, fit.parameters};
+        Sample inside{estimate, -excess, fit.parameters, true, false};
         for (int k = 0; k < kMaxSteps; ++k, step *= 2) {
             double value = estimate + direction * step;
             if (!inDomain(value)) {
                 value = inside.value / 2; // halfway to the boundary at 0
             }
-            auto outside = at(value, inside.parameters);
-            if (!outside || outside->gap >= 0.0) {
-                // The refit from the last point may have strayed into a worse
-                // basin: the one from the optimum must agree.
-                const auto fresh = at(value, fit.parameters);
-                if (fresh && (!outside || fresh->gap < outside->gap)) {
-                    outside = fresh;
-                }
-            }
-            if (!outside) {
+            const auto outside = at(value, inside.parameters);
+            // No curve to refit, or one inside the threshold only where the
+            // refit runs off without end (an asymptote beyond any the data
+            // could reach, say): nothing bounds the row on this side.
+            if (!outside || (outside->ranOff && outside->gap < 0.0)) {
                 return {};
             }
-            if (outside->gap >= 0.0) {
-                return {root(inside, *outside)};
+            if (outside->gap < 0.0) {
+                inside = *outside;
+                continue;
             }
-            if (outside->gap < inside.gap - 1e-12 * fit.sse) {
-                // The profile falls away from the optimum: another basin.
-                return {};
+            const Crossing crossing = root(inside, *outside);
+            if (!crossing.beyond) {
+                return {crossing.bound};
             }
-            inside = *outside;
+            inside = *crossing.beyond; // the point outside was a poor refit
         }
         return {};
     }
@@ -82,8 +192,16 @@ struct Profile {
     // Where the gap crosses zero between a point inside and one outside:
     // regula falsi on sqrt(SSE(v) - SSE), which is nearly straight in v,
     // with the Illinois halving that keeps both ends moving, until the
-    // bound moves by less than a billionth.
-    double root(Sample inside, Sample outside) const {
+    // bound moves by less than a billionth. No bound when the profile turns
+    // out to run off without end inside the threshold on the way. When the
+    // refits close in on the point outside from within, that point is
+    // refitted from its inside neighbour: if it then lies inside, the
+    // search carries on beyond it.
+    struct Crossing {
+        std::optional<double> bound;
+        std::optional<Sample> beyond;
+    };
+    Crossing root(Sample inside, Sample outside) const {
         const auto rise = [this](const Sample& p) {
             return std::sqrt(std::max(0.0, p.gap + excess)) - std::sqrt(excess);
         };
@@ -91,22 +209,33 @@ struct Profile {
         double fOut = rise(outside);
         double last = inside.value;
         int kept = 0; // which end stayed put last time: -1 inside, +1 outside
+        bool outsideMoved = false;
         for (int k = 0; k < kMaxRootSteps; ++k) {
             const double value =
                 fOut != fIn ? inside.value - fIn * (outside.value - inside.value) / (fOut - fIn)
                             : (inside.value + outside.value) / 2;
             if (std::fabs(value - last) <=
                 kRootTolerance * std::max(std::fabs(estimate), std::fabs(value))) {
-                return value;
+                if (!outsideMoved) {
+                    const auto again = at(outside.value, inside.parameters);
+                    if (again && again->gap < 0.0) {
+                        return again->ranOff ? Crossing{} : Crossing{std::nullopt, again};
+                    }
+                }
+                return {value, std::nullopt};
             }
             last = value;
-            const auto next = at(value, inside.parameters);
+            const auto next = between(value, inside, outside);
             if (!next) {
                 break;
+            }
+            if (next->ranOff && next->gap < 0.0) {
+                return {};
             }
             const double f = rise(*next);
             if (next->gap >= 0.0) {
                 outside = *next;
+                outsideMoved = true;
                 fOut = f;
                 fIn = kept == -1 ? fIn / 2 : fIn;
                 kept = -1;
@@ -117,8 +246,9 @@ struct Profile {
                 kept = 1;
             }
         }
-        return fOut != fIn ? inside.value - fIn * (outside.value - inside.value) / (fOut - fIn)
-                           : outside.value;
+        return {fOut != fIn ? inside.value - fIn * (outside.value - inside.value) / (fOut - fIn)
+                            : outside.value,
+                std::nullopt};
     }
 };
 
