@@ -112,10 +112,14 @@ bool near(double expected, double actual, double tolerance = 1e-12);
 } // namespace testing_support
 
 // The widget tests run on the offscreen platform whatever the environment
-// says, with the application's title that message boxes carry.
+// says, on the screens an offscreen configuration file in it gives or else
+// on the tests' own large one, with the application's title that message
+// boxes carry.
 #define WIDGET_TEST_MAIN(TestClass)                                                                \
     int main(int argc, char** argv) {                                                              \
-        qputenv("QT_QPA_PLATFORM", "offscreen");                                                   \
+        if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith(QLatin1String("offscreen:"))) {   \
+            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" GOMPERTZ_TEST_SCREENS);             \
+        }                                                                                          \
         QApplication app(argc, argv);                                                              \
         QApplication::setApplicationName(QStringLiteral("Gompertz"));                              \
         TestClass test;                                                                            \
