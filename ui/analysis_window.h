@@ -66,8 +66,9 @@ class AnalysisWindow : public QWidget {
     explicit AnalysisWindow(Form1& main);
 
     // Beside the main window, as large as the screen leaves room for, up to
-    // its designed size; over the main window's right side only when the
-    // screen has no room beside it.
+    // its designed size, moving the main window left when the pair needs
+    // it; over the main window's right side only when the screen has no
+    // room beside it.
     void placeBesideMain();
 
     void setMessageSink(std::unique_ptr<MessageSink> sink);
