@@ -511,6 +511,7 @@ void AnalysisWindow::createPlot() {
     connect(grafica->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             [this](const QCPRange& range) { sampleCurve(range); });
     connect(grafica, &QCustomPlot::mouseDoubleClick, this, [this] { replot(); });
+    setUpPlotLayout();
 }
 
 void AnalysisWindow::refresh() {

@@ -268,6 +268,7 @@ void Form1::loadExampleRows(std::size_t index) {
     const QString name = QString::fromUtf8(example.name).section(QLatin1Char(':'), 0, 0);
     replaceTable(QStringLiteral("Ejemplo"), name, [&] {
         data::loadExample(*this, example);
+        loadedExample_ = index;
         return true;
     });
 }
