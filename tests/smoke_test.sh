@@ -103,13 +103,13 @@ echo "run.sh saved datos.txt in the folder it was started from"
 SESSION
 chmod +x "$work/session.sh"
 
-# On a small screen, and on a large one at twice the scale, under a window
-# manager: both windows open within the screen (the analysis window beside
-# the main one where there is room), and the screenshots show them.
+# On a usual screen, on a small one, and on a large one at twice the scale,
+# under a window manager: both windows open within the screen (side by side
+# on the usual one, where there is room), and the screenshots show them.
 cat >"$work/screens.sh" <<'SCREENS'
 #!/usr/bin/env bash
 set -euo pipefail
-program=$1; shots=$2; name=$3; width=$4; height=$5
+program=$1; shots=$2; name=$3; width=$4; height=$5; beside=${6:-}
 openbox >/dev/null 2>&1 &
 sleep 0.5
 # The window captioned $1, within ten seconds.
@@ -123,6 +123,7 @@ window_named() {
   [ -n "$found" ] || { echo "no window '$1' on the $name screen" >&2; kill "$pid"; exit 1; }
   echo "$found"
 }
+declare -A left right
 "$program" &
 pid=$!
 main=$(window_named '^Ajuste de Curvas Gompertz\.$')
@@ -138,7 +139,14 @@ for window in "$main" "$analysis"; do
     kill "$pid"
     exit 1
   fi
+  right[$window]=$((X + WIDTH)); left[$window]=$X
 done
+# Where the screen has room for both, neither covers the other.
+if [ -n "$beside" ] && [ "${right[$main]}" -gt "${left[$analysis]}" ]; then
+  echo "the analysis window (from x = ${left[$analysis]}) covers the main window (to x = ${right[$main]}) on the $name screen" >&2
+  kill "$pid"
+  exit 1
+fi
 import -window root "$shots/screen-$name.png"
 kill "$pid"
 wait "$pid" 2>/dev/null || true
@@ -148,5 +156,6 @@ chmod +x "$work/screens.sh"
 cd "$work"
 unset QT_QPA_PLATFORM
 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$work/session.sh" "$program" "$shots" "$run_script" "$wm_class"
+xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$work/screens.sh" "$program" "$shots" 1280x1024 1280 1024 beside
 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$work/screens.sh" "$program" "$shots" 1024x768 1024 768
 QT_SCALE_FACTOR=2 xvfb-run -a -s "-screen 0 1600x1000x24 -dpi 96" "$work/screens.sh" "$program" "$shots" 1600x1000-x2 1600 1000
