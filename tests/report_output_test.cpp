@@ -450,6 +450,33 @@ class ReportOutputTest : public QObject {
         QCOMPARE(plot->yAxis->label(), QStringLiteral("Perimetro (mm)"));
     }
 
+    // A PNG of hundreds of megabytes is made only after a question that
+    // says how large it is; a usual one is made without.
+    void aVeryLargePngIsMadeOnlyWhenTheUserSaysSo() {
+        Report r;
+        QStringList questions;
+        const gompertz::ui::SaveAnswer no = gompertz::ui::SaveAnswer::Cancel;
+        r.window->setMessageSink(std::make_unique<RecordingSink>(&r.messages, &questions, &no));
+        r.click("ajusteOptimo");
+        QTemporaryDir folder;
+        r.chooser->path = folder.filePath("enorme.png");
+        r.chooser->filter = QStringLiteral("Imagen PNG (*.png)");
+        r.get<QSpinBox>("anchoImagen")->setValue(10000);
+        r.get<QSpinBox>("altoImagen")->setValue(10000);
+        r.click("exportar");
+        QCOMPARE(questions.size(), 1);
+        QVERIFY2(questions[0].contains(QStringLiteral("10000 × 10000 píxeles")) &&
+                     questions[0].contains(QStringLiteral("400 MB")),
+                 qPrintable(questions[0]));
+        QVERIFY(!QFile::exists(r.chooser->path)); // not made, as answered
+        QCOMPARE(r.messages, QStringList());
+        r.get<QSpinBox>("anchoImagen")->setValue(1000);
+        r.get<QSpinBox>("altoImagen")->setValue(700);
+        r.click("exportar");
+        QCOMPARE(questions.size(), 1);
+        QCOMPARE(QImage(r.chooser->path).size(), QSize(1000, 700));
+    }
+
     void theClipboardTakesTextAnHtmlTableAndThePlotsImage() {
         Report r;
         r.click("ajusteOptimo");

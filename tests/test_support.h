@@ -33,6 +33,13 @@ class RecordingSink : public gompertz::ui::MessageSink {
         }
         return answer_ != nullptr ? *answer_ : gompertz::ui::SaveAnswer::Discard;
     }
+    // Kept with the questions whether to save; Cancel answers no.
+    bool confirm(const QString& text) override {
+        if (questions_ != nullptr) {
+            questions_->append(text);
+        }
+        return answer_ == nullptr || *answer_ != gompertz::ui::SaveAnswer::Cancel;
+    }
 
   private:
     QStringList* messages_;

@@ -481,11 +481,31 @@ void AnalysisWindow::copiarGrafica_Click() {
     QApplication::clipboard()->setImage(grafica->toPixmap().toImage());
 }
 
+std::optional<QString> AnalysisWindow::largeImageQuestion() const {
+    // Past this, an image takes hundreds of megabytes and seconds to draw.
+    constexpr double kLargePixels = 25e6;
+    const double pixels = static_cast<double>(anchoImagen->value()) * altoImagen->value();
+    if (pixels <= kLargePixels) {
+        return std::nullopt;
+    }
+    const double megabytes = pixels * 4.0 / 1e6; // 4 bytes a pixel while it is drawn
+    return QStringLiteral("La imagen de %1 × %2 píxeles es muy grande: ocupa unos %3 MB de "
+                          "memoria mientras se crea y tarda varios segundos, en los que la "
+                          "ventana no responde. Para imprimir suele bastar con 300 ppp al "
+                          "tamaño de la página (unos 2500 × 3500 píxeles para un A4). "
+                          "¿Crearla de todos modos?")
+        .arg(anchoImagen->value())
+        .arg(altoImagen->value())
+        .arg(static_cast<int>(std::lround(megabytes)));
+}
+
 std::optional<QByteArray> AnalysisWindow::pngBytes() {
     const double scale = resolucionImagen->value() / 96.0;
     const int width = std::max(1, static_cast<int>(std::lround(anchoImagen->value() / scale)));
     const int height = std::max(1, static_cast<int>(std::lround(altoImagen->value() / scale)));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     QImage image = grafica->toPixmap(width, height, scale).toImage();
+    QApplication::restoreOverrideCursor();
     // Rounding may leave a pixel more or less: exactly the size asked.
     if (image.width() != anchoImagen->value() || image.height() != altoImagen->value()) {
         image = image.scaled(anchoImagen->value(), altoImagen->value(), Qt::IgnoreAspectRatio,

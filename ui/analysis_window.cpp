@@ -911,6 +911,9 @@ std::optional<QString> AnalysisWindow::exportTo(const QString& path, Export kind
     case Export::CsvComma:
         return commitBytes(path, kUtf8Mark + csvBytes(',', false));
     case Export::Png: {
+        if (const auto question = largeImageQuestion(); question && !messages_->confirm(*question)) {
+            return std::nullopt; // nothing written, as the user chose
+        }
         const auto bytes = pngBytes();
         return bytes ? commitBytes(path, *bytes)
                      : std::optional(QStringLiteral("No se pudo crear la imagen PNG."));

@@ -159,6 +159,8 @@ class AnalysisWindow : public QWidget {
     // as large as on screen at the chosen resolution, which the file records;
     // and as SVG, at the size it has on screen.
     std::optional<QByteArray> pngBytes();
+    // The question before a PNG so large that it takes seconds, or nothing.
+    std::optional<QString> largeImageQuestion() const;
     QByteArray svgBytes();
 
     bool refusedBeforeFitting();
