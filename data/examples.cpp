@@ -43,17 +43,19 @@ const std::vector<Example>& examples() {
          "medidas en cada concentración)",
          "R, conjunto DNase (ensayo 1); Davidian y Giltinan (1995), Nonlinear Models for "
          "Repeated Measurement Data, Chapman & Hall",
-         dnaseRun1()},
+         dnaseRun1(), "DNasa, ensayo 1", "ln(concentración de DNasa)", "Densidad óptica"},
         {"Naranjo 1: circunferencia del tronco (mm) frente a edad (días) (con meseta)",
          "R, conjunto Orange (árbol 1); Draper y Smith (1998), Applied Regression Analysis, "
          "Wiley",
-         {{118, 30}, {484, 58}, {664, 87}, {1004, 115}, {1231, 120}, {1372, 142}, {1582, 145}}},
+         {{118, 30}, {484, 58}, {664, 87}, {1004, 115}, {1231, 120}, {1372, 142}, {1582, 145}},
+         "Naranjo 1", "Edad (días)", "Circunferencia del tronco (mm)"},
         {"Pollito 1: peso (g) frente a días de vida (sin meseta: ejemplo de datos que paran "
          "antes)",
          "R, conjunto ChickWeight (pollito 1); Crowder y Hand (1990), Analysis of Repeated "
          "Measures, Chapman & Hall",
          {{0, 42}, {2, 51}, {4, 59}, {6, 64}, {8, 76}, {10, 93}, {12, 106}, {14, 125}, {16, 149},
-          {18, 171}, {20, 199}, {21, 205}}},
+          {18, 171}, {20, 199}, {21, 205}},
+         "Pollito 1", "Días de vida", "Peso (g)"},
     };
     return list;
 }

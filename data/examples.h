@@ -13,6 +13,10 @@ struct Example {
     const char* name;   // the menu's entry
     const char* source; // where the numbers were published
     std::vector<std::pair<double, double>> rows;
+    // The plot's title and axes' names while the table holds the example.
+    const char* title;
+    const char* xAxis;
+    const char* yAxis;
 };
 const std::vector<Example>& examples();
 

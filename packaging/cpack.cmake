@@ -4,10 +4,15 @@ set(CPACK_PACKAGE_VENDOR "Proyecto Gompertz")
 set(CPACK_PACKAGE_CONTACT "Proyecto Gompertz <gompertz@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "growth curve fitting with the Gompertz model")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Fits the Gompertz growth curve a*exp(-exp(-c*(t-t0))) to up to 20 measured\n"
-    "points, by gradient descent in a window of its own or by least squares in\n"
-    "one click, with standard errors, confidence intervals and the quantities\n"
-    "biologists read off a growth curve. The interface is in Spanish.")
+    "Fits growth curves to measured points. The main window takes up to 20\n"
+    "points in a table and fits the Gompertz curve a*exp(-exp(-c*(t-t0))) by\n"
+    "gradient descent or by hand. The analysis window fits the table, or data\n"
+    "sets of up to 10 000 values read from files (with replicates or means and\n"
+    "SD), by least squares in one click with any of four models (Gompertz,\n"
+    "Gompertz with a baseline, logistic, Richards), with standard errors,\n"
+    "profile-likelihood intervals, confidence and prediction bands, a comparison\n"
+    "of the models and of two sets, and the plot and results for a report. The\n"
+    "interface is in Spanish.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)

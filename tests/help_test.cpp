@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTextBrowser>
 #include <QUrl>
@@ -59,6 +60,34 @@ class HelpTest : public QObject {
         QCOMPARE(browser->documentTitle(), QStringLiteral("Manual de Gompertz"));
         action->trigger();
         QCOMPARE(w.form->manualWindow(), manual); // raised again, not a second one
+    }
+
+    // F1 from the analysis window, with the focus in one of its controls, and
+    // from the manual itself: the keys the manual's first page promises.
+    void f1OpensTheManualFromEveryWindow() {
+        Window w;
+        w.form->findChild<QAction*>("actionAnalisis")->trigger();
+        QWidget* analysis = w.form->analysisWindow();
+        analysis->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(analysis));
+        auto* box = analysis->findChild<QComboBox*>("modelo");
+        box->setFocus();
+        QTRY_COMPARE(QApplication::activeWindow(), analysis);
+        QCOMPARE(QApplication::focusWidget(), box);
+        QVERIFY(w.form->manualWindow() == nullptr);
+        QTest::keyClick(box, Qt::Key_F1);
+        auto* manual = w.form->manualWindow();
+        QVERIFY(manual != nullptr);
+        QVERIFY(manual->isVisible());
+        QTRY_COMPARE(QApplication::activeWindow(), manual);
+
+        QTextBrowser* browser = manual->findChild<QTextBrowser*>();
+        browser->setFocus();
+        QSignalSpy asked(w.form->findChild<QAction*>("actionManual"), &QAction::triggered);
+        QTest::keyClick(browser, Qt::Key_F1);
+        QCOMPARE(asked.count(), 1);
+        QVERIFY(manual->isVisible());
+        QCOMPARE(w.form->manualWindow(), manual);
     }
 
     // Each page loads, is reached from the index, and says what it must.

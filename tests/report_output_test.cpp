@@ -16,11 +16,15 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QMenu>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <qcustomplot.h>
 
 #include <cmath>
+#include <functional>
+#include <optional>
 
 using namespace testing_support;
 using gompertz::ui::AnalysisWindow;
@@ -94,6 +98,76 @@ struct Report {
         return nullptr;
     }
 };
+
+// The middle of the rows of the area holding a pixel that matches.
+std::optional<double> rowsMiddle(const QImage& image, const QRect& area,
+                                 const std::function<bool(const QColor&)>& matches) {
+    int top = -1, bottom = -1;
+    for (int y = std::max(0, area.top()); y <= std::min(image.height() - 1, area.bottom()); ++y) {
+        for (int x = std::max(0, area.left()); x <= std::min(image.width() - 1, area.right()); ++x) {
+            if (matches(image.pixelColor(x, y))) {
+                top = top < 0 ? y : top;
+                bottom = y;
+                break;
+            }
+        }
+    }
+    return top < 0 ? std::nullopt : std::optional((top + bottom) / 2.0);
+}
+
+bool maroon(const QColor& c) {
+    return c.red() > 90 && c.green() < 70 && c.blue() < 70;
+}
+
+bool ink(const QColor& c) {
+    return c.red() < 110 && c.green() < 110 && c.blue() < 110;
+}
+
+// The columns of the area holding a pixel that matches: how wide the ink is.
+int inkWidth(const QImage& image, const QRect& area, const std::function<bool(const QColor&)>& matches) {
+    int left = -1, right = -1;
+    for (int x = std::max(0, area.left()); x <= std::min(image.width() - 1, area.right()); ++x) {
+        for (int y = std::max(0, area.top()); y <= std::min(image.height() - 1, area.bottom()); ++y) {
+            if (matches(image.pixelColor(x, y))) {
+                left = left < 0 ? x : left;
+                right = x;
+                break;
+            }
+        }
+    }
+    return left < 0 ? 0 : right - left + 1;
+}
+
+// Where the legend's curve entry draws its line and its text, in an image
+// of the plot at its size on screen: the rows' middles, and the text's width.
+struct EntryInk {
+    std::optional<double> line, text;
+    int width = 0;
+};
+EntryInk curveEntryInk(const QCustomPlot* plot, const QImage& image) {
+    const QRect item = plot->legend->item(1)->rect();
+    const int icon = plot->legend->iconSize().width();
+    const int reach = 2; // the entries above and below stay out
+    const QRect iconArea(item.left(), item.top() - reach, icon, item.height() + 2 * reach);
+    const QRect textArea(item.left() + icon + plot->legend->iconTextPadding(), item.top() - reach,
+                         item.width() - icon - plot->legend->iconTextPadding() + 40,
+                         item.height() + 2 * reach);
+    return {rowsMiddle(image, iconArea, maroon), rowsMiddle(image, textArea, ink),
+            inkWidth(image, textArea, ink)};
+}
+
+QCPItemText* parametersBox(const QCustomPlot* plot) {
+    for (int i = 0; i < plot->itemCount(); ++i) {
+        if (auto* text = qobject_cast<QCPItemText*>(plot->item(i))) {
+            return text;
+        }
+    }
+    return nullptr;
+}
+
+double number(QString text) {
+    return text.replace(',', '.').toDouble();
+}
 
 } // namespace
 
@@ -218,6 +292,189 @@ class ReportOutputTest : public QObject {
                                   .arg(r.plot->width())
                                   .arg(r.plot->height())));
         QCOMPARE(r.messages, QStringList());
+    }
+
+    // DNase run 1 rises from the lower left to the upper right: the legend
+    // and the parameters' box leave every point and the curve clear; a drag
+    // takes the legend elsewhere without moving the view.
+    void theLegendAndTheBoxLeaveTheDataClearAndTheLegendIsDragged() {
+        Report r;
+        r.click("ajusteOptimo");
+        r.get<QCheckBox>("mostrarParametros")->setChecked(true);
+        {
+            const QRectF legend = r.plot->legend->outerRect();
+            QCPItemText* box = parametersBox(r.plot);
+            QVERIFY(box != nullptr && box->visible() && r.plot->legend->visible());
+            const QRectF boxRect(box->topLeft->pixelPosition(), box->bottomRight->pixelPosition());
+            QVERIFY2(!legend.intersects(boxRect),
+                     qPrintable(QStringLiteral("%1,%2 %3x%4 and %5,%6 %7x%8")
+                                    .arg(legend.x()).arg(legend.y()).arg(legend.width())
+                                    .arg(legend.height()).arg(boxRect.x()).arg(boxRect.y())
+                                    .arg(boxRect.width()).arg(boxRect.height())));
+            std::vector<QPointF> drawn;
+            for (const auto& [t, y] : dnase1()) {
+                drawn.emplace_back(r.plot->xAxis->coordToPixel(number(t)),
+                                   r.plot->yAxis->coordToPixel(number(y)));
+            }
+            for (int g = 0; g < r.plot->graphCount(); ++g) {
+                const QCPGraph* graph = r.plot->graph(g);
+                if (graph->name().startsWith("Curva")) {
+                    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it) {
+                        drawn.emplace_back(r.plot->xAxis->coordToPixel(it->key),
+                                           r.plot->yAxis->coordToPixel(it->value));
+                    }
+                }
+            }
+            QVERIFY(drawn.size() > 100);
+            for (const QPointF& p : drawn) {
+                const QString where = QStringLiteral("%1,%2").arg(p.x()).arg(p.y());
+                QVERIFY2(!legend.contains(p), qPrintable("legend over " + where));
+                QVERIFY2(!boxRect.contains(p), qPrintable("box over " + where));
+            }
+        }
+        const QRect legend = r.plot->legend->outerRect();
+        const QCPRange view = r.plot->xAxis->range();
+        const QPoint from = legend.center();
+        const QPoint to = from + QPoint(60, 40);
+        QTest::mousePress(r.plot, Qt::LeftButton, {}, from);
+        QTest::mouseMove(r.plot, from + QPoint(30, 20));
+        QTest::mouseMove(r.plot, to);
+        QTest::mouseRelease(r.plot, Qt::LeftButton, {}, to);
+        const QPoint moved = r.plot->legend->outerRect().topLeft() - legend.topLeft();
+        QVERIFY2(std::abs(moved.x() - 60) <= 1 && std::abs(moved.y() - 40) <= 1,
+                 qPrintable(QStringLiteral("%1,%2").arg(moved.x()).arg(moved.y())));
+        QCOMPARE(r.plot->xAxis->range().lower, view.lower);
+        QCOMPARE(r.plot->xAxis->range().upper, view.upper);
+    }
+
+    // However low the residual panel, its tick labels do not overlap, and
+    // it keeps more than one.
+    void theResidualAxisLabelsDoNotOverlap() {
+        Report r;
+        r.click("ajusteOptimo");
+        for (const QSize size : {QSize(980, 860), QSize(760, 520), QSize(700, 420)}) {
+            r.window->resize(size);
+            QApplication::processEvents();
+            r.plot->replot();
+            for (QCPAxis* axis : {r.plot->yAxis, r.plot->axisRect(1)->axis(QCPAxis::atLeft)}) {
+                const int label = QFontMetrics(axis->tickLabelFont()).height();
+                QVector<double> rows;
+                for (const double tick : axis->tickVector()) {
+                    if (axis->range().contains(tick)) {
+                        rows << axis->coordToPixel(tick);
+                    }
+                }
+                std::sort(rows.begin(), rows.end());
+                const QString shown = QStringLiteral("%1 px high: %2 labels of %3 px")
+                                          .arg(axis->axisRect()->height())
+                                          .arg(rows.size())
+                                          .arg(label);
+                QVERIFY2(rows.size() >= 2, qPrintable(shown));
+                for (int i = 1; i < rows.size(); ++i) {
+                    QVERIFY2(rows[i] - rows[i - 1] >= label, qPrintable(shown));
+                }
+            }
+        }
+    }
+
+    // The SVG file, drawn by another renderer (librsvg), has the legend's
+    // text level with its symbols, as on screen.
+    void theLegendsTextSitsLevelWithItsSymbolsInTheSvgFile() {
+        Report r;
+        r.click("ajusteOptimo");
+        r.plot->replot();
+        const EntryInk screen = curveEntryInk(r.plot, r.plot->grab().toImage());
+        QVERIFY(screen.line && screen.text && screen.width > 100);
+        QTemporaryDir folder;
+        r.chooser->path = folder.filePath("figura.svg");
+        r.chooser->filter = QStringLiteral("Imagen SVG (*.svg)");
+        r.click("exportar");
+        const QString png = folder.filePath("figura.png");
+        QProcess render;
+        render.start(QStringLiteral("rsvg-convert"),
+                     {QStringLiteral("-w"), QString::number(r.plot->width()), QStringLiteral("-h"),
+                      QString::number(r.plot->height()), QStringLiteral("-b"),
+                      QStringLiteral("white"), QStringLiteral("-o"), png, r.chooser->path});
+        if (!render.waitForStarted()) {
+            QSKIP("rsvg-convert (librsvg2-bin) is not installed");
+        }
+        QVERIFY(render.waitForFinished(30000));
+        QCOMPARE(render.exitCode(), 0);
+        const QImage image(png);
+        QCOMPARE(image.size(), r.plot->size());
+        const EntryInk drawn = curveEntryInk(r.plot, image);
+        QVERIFY(drawn.line && drawn.text);
+        const QString shown = QStringLiteral("line at %1, text at %2, %3 px wide; on screen %4, "
+                                             "%5, %6 px")
+                                  .arg(*drawn.line)
+                                  .arg(*drawn.text)
+                                  .arg(drawn.width)
+                                  .arg(*screen.line)
+                                  .arg(*screen.text)
+                                  .arg(screen.width);
+        // As large as on screen, and as high against the line (the ink's
+        // middle sits a little above the line's on screen too).
+        QVERIFY2(std::abs(drawn.width - screen.width) <= screen.width / 20, qPrintable(shown));
+        QVERIFY2(std::fabs((*drawn.line - *drawn.text) - (*screen.line - *screen.text)) <= 1.5,
+                 qPrintable(shown));
+    }
+
+    // An example names the plot and its axes; other data put the defaults
+    // back, but not over what the user typed.
+    void anExamplesTitlesGoWhenItsDataGo() {
+        Window w;
+        QMenu* examples = w.form->findChild<QMenu*>("menuEjemplos");
+        examples->actions()[0]->trigger(); // DNase run 1
+        w.form->findChild<QAction*>("actionAnalisis")->trigger();
+        AnalysisWindow* window = w.form->analysisWindow();
+        auto* plot = window->findChild<QCustomPlot*>("grafica");
+        const auto text = [&](const char* name) { return window->findChild<QLineEdit*>(name)->text(); };
+        QCOMPARE(text("ejeX"), QStringLiteral("ln(concentración de DNasa)"));
+        QCOMPARE(text("ejeY"), QStringLiteral("Densidad óptica"));
+        QCOMPARE(text("tituloGrafica"), QStringLiteral("DNasa, ensayo 1"));
+        QCOMPARE(plot->xAxis->label(), QStringLiteral("ln(concentración de DNasa)"));
+        examples->actions()[1]->trigger(); // an orange tree
+        w.form->findChild<QAction*>("actionAnalisis")->trigger();
+        QCOMPARE(text("ejeX"), QStringLiteral("Edad (días)"));
+        QCOMPARE(plot->yAxis->label(), QStringLiteral("Circunferencia del tronco (mm)"));
+        // The user names the value axis; then other points come.
+        auto* ejeY = window->findChild<QLineEdit*>("ejeY");
+        ejeY->selectAll();
+        QTest::keyClicks(ejeY, QStringLiteral("Perimetro (mm)"));
+        w.type("yv_0", "31");
+        w.form->findChild<QAction*>("actionAnalisis")->trigger();
+        QCOMPARE(text("ejeX"), QStringLiteral("t"));
+        QCOMPARE(text("tituloGrafica"), QString());
+        QCOMPARE(text("ejeY"), QStringLiteral("Perimetro (mm)"));
+        QCOMPARE(plot->xAxis->label(), QStringLiteral("t"));
+        QCOMPARE(plot->yAxis->label(), QStringLiteral("Perimetro (mm)"));
+    }
+
+    // A PNG of hundreds of megabytes is made only after a question that
+    // says how large it is; a usual one is made without.
+    void aVeryLargePngIsMadeOnlyWhenTheUserSaysSo() {
+        Report r;
+        QStringList questions;
+        const gompertz::ui::SaveAnswer no = gompertz::ui::SaveAnswer::Cancel;
+        r.window->setMessageSink(std::make_unique<RecordingSink>(&r.messages, &questions, &no));
+        r.click("ajusteOptimo");
+        QTemporaryDir folder;
+        r.chooser->path = folder.filePath("enorme.png");
+        r.chooser->filter = QStringLiteral("Imagen PNG (*.png)");
+        r.get<QSpinBox>("anchoImagen")->setValue(10000);
+        r.get<QSpinBox>("altoImagen")->setValue(10000);
+        r.click("exportar");
+        QCOMPARE(questions.size(), 1);
+        QVERIFY2(questions[0].contains(QStringLiteral("10000 × 10000 píxeles")) &&
+                     questions[0].contains(QStringLiteral("400 MB")),
+                 qPrintable(questions[0]));
+        QVERIFY(!QFile::exists(r.chooser->path)); // not made, as answered
+        QCOMPARE(r.messages, QStringList());
+        r.get<QSpinBox>("anchoImagen")->setValue(1000);
+        r.get<QSpinBox>("altoImagen")->setValue(700);
+        r.click("exportar");
+        QCOMPARE(questions.size(), 1);
+        QCOMPARE(QImage(r.chooser->path).size(), QSize(1000, 700));
     }
 
     void theClipboardTakesTextAnHtmlTableAndThePlotsImage() {

@@ -11,6 +11,7 @@
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QComboBox>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -88,6 +89,33 @@ class ScreensTest : public QObject {
         QVERIFY(scroller->viewport()->rect().contains(inView));
     }
 
+    // On a screen large enough the main window has its designed size, the
+    // client area below the menu bar; on a smaller one the window and its
+    // frame stay within the screen, and the client area scrolls.
+    void theMainWindowFitsTheScreen() {
+        Window w;
+        QApplication::processEvents();
+        const QRect available = w.form->screen()->availableGeometry();
+        const QSize designed(724, 691 + w.form->menuBar()->height());
+        const QRect frame = w.form->frameGeometry();
+        const QString shown = QStringLiteral("%1,%2 %3x%4 on %5x%6")
+                                  .arg(frame.x())
+                                  .arg(frame.y())
+                                  .arg(frame.width())
+                                  .arg(frame.height())
+                                  .arg(available.width())
+                                  .arg(available.height());
+        QVERIFY2(available.contains(frame), qPrintable(shown));
+        auto* scroller = w.form->findChild<QScrollArea*>("desplazamiento");
+        if (available.width() >= 800 && available.height() >= 800) {
+            QCOMPARE(w.form->size(), designed);
+            QCOMPARE(scroller->verticalScrollBar()->maximum(), 0);
+        } else {
+            QVERIFY2(w.form->height() < designed.height(), qPrintable(shown));
+            QVERIFY(scroller->verticalScrollBar()->maximum() > 0);
+        }
+    }
+
     void theAnalysisWindowOpensWithinTheScreen() {
         Window w;
         w.form->findChild<QAction*>("actionAnalisis")->trigger();
@@ -99,6 +127,28 @@ class ScreensTest : public QObject {
                                 .arg(window->y())
                                 .arg(window->width())
                                 .arg(window->height())));
+    }
+
+    // Where the screen has room for both, the pair stands side by side: the
+    // main window moves left when there is no room to its right.
+    void theAnalysisWindowOpensBesideTheMainWindow() {
+        Window w;
+        const QRect available = w.form->screen()->availableGeometry();
+        w.form->move(available.right() - w.form->frameGeometry().width() - 100, 50);
+        QApplication::processEvents();
+        w.form->findChild<QAction*>("actionAnalisis")->trigger();
+        QWidget* window = w.form->analysisWindow();
+        QApplication::processEvents();
+        const QRect main = w.form->frameGeometry();
+        const QRect analysis = window->frameGeometry();
+        const QString shown = QStringLiteral("%1,%2 %3x%4 and %5,%6 %7x%8")
+                                  .arg(main.x()).arg(main.y()).arg(main.width()).arg(main.height())
+                                  .arg(analysis.x()).arg(analysis.y()).arg(analysis.width())
+                                  .arg(analysis.height());
+        QVERIFY2(!main.intersects(analysis), qPrintable(shown));
+        QVERIFY2(available.contains(main) && available.contains(analysis), qPrintable(shown));
+        QVERIFY2(analysis.left() > main.right(), qPrintable(shown));
+        QCOMPARE(window->size(), QSize(980, 860)); // room for its designed size
     }
 
     // Alt+G, Alt+D and Alt+C answer the question whether to save.

@@ -9,11 +9,35 @@ run_script=$3
 mkdir -p "$shots"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+entry="$(dirname "$run_script")/packaging/io.github.gompertz.Gompertz.desktop"
+
+# Without a screen, run.sh says so at once, before it installs or builds.
+if said=$(env -u DISPLAY -u WAYLAND_DISPLAY "$run_script" 2>&1); then
+  echo "run.sh without a screen did not fail" >&2
+  exit 1
+fi
+if [ "$said" != "No hay pantalla (ni DISPLAY ni WAYLAND_DISPLAY): ábralo en una pantalla virtual con 'xvfb-run $run_script'." ]; then
+  echo "run.sh without a screen said more than that there is none:" >&2
+  echo "$said" >&2
+  exit 1
+fi
+echo "run.sh without a screen says so before building"
+
+# The menu entry is valid without a hint, and names the windows' class.
+if command -v desktop-file-validate >/dev/null; then
+  hints=$(desktop-file-validate "$entry" 2>&1 || true)
+  if [ -n "$hints" ]; then
+    echo "$hints" >&2
+    exit 1
+  fi
+fi
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
+[ -n "$wm_class" ] || { echo "the menu entry has no StartupWMClass" >&2; exit 1; }
 
 cat >"$work/session.sh" <<'SESSION'
 #!/usr/bin/env bash
 set -euo pipefail
-program=$1; shots=$2; run_script=$3
+program=$1; shots=$2; run_script=$3; wm_class=$4
 menu=18 # the menu bar's height above the designed client area
 find_window() {
   window=""
@@ -30,6 +54,12 @@ find_window() {
 pid=$!
 find_window 100
 sleep 0.5
+# The window's class is the one the menu entry names.
+if ! xdotool search --class "^$wm_class\$" 2>/dev/null | grep -qx "$window"; then
+  echo "the window's class is not '$wm_class', as the menu entry says" >&2
+  kill "$pid"
+  exit 1
+fi
 import -window "$window" "$shots/table-view.png"
 # Type two points and switch to the graph, as a user would.
 xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
@@ -73,13 +103,13 @@ echo "run.sh saved datos.txt in the folder it was started from"
 SESSION
 chmod +x "$work/session.sh"
 
-# On a small screen, and on a large one at twice the scale, under a window
-# manager: both windows open within the screen (the analysis window beside
-# the main one where there is room), and the screenshots show them.
+# On a usual screen, on a small one, and on a large one at twice the scale,
+# under a window manager: both windows open within the screen (side by side
+# on the usual one, where there is room), and the screenshots show them.
 cat >"$work/screens.sh" <<'SCREENS'
 #!/usr/bin/env bash
 set -euo pipefail
-program=$1; shots=$2; name=$3; width=$4; height=$5
+program=$1; shots=$2; name=$3; width=$4; height=$5; beside=${6:-}
 openbox >/dev/null 2>&1 &
 sleep 0.5
 # The window captioned $1, within ten seconds.
@@ -93,6 +123,7 @@ window_named() {
   [ -n "$found" ] || { echo "no window '$1' on the $name screen" >&2; kill "$pid"; exit 1; }
   echo "$found"
 }
+declare -A left right
 "$program" &
 pid=$!
 main=$(window_named '^Ajuste de Curvas Gompertz\.$')
@@ -108,7 +139,14 @@ for window in "$main" "$analysis"; do
     kill "$pid"
     exit 1
   fi
+  right[$window]=$((X + WIDTH)); left[$window]=$X
 done
+# Where the screen has room for both, neither covers the other.
+if [ -n "$beside" ] && [ "${right[$main]}" -gt "${left[$analysis]}" ]; then
+  echo "the analysis window (from x = ${left[$analysis]}) covers the main window (to x = ${right[$main]}) on the $name screen" >&2
+  kill "$pid"
+  exit 1
+fi
 import -window root "$shots/screen-$name.png"
 kill "$pid"
 wait "$pid" 2>/dev/null || true
@@ -117,6 +155,7 @@ SCREENS
 chmod +x "$work/screens.sh"
 cd "$work"
 unset QT_QPA_PLATFORM
-xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$work/session.sh" "$program" "$shots" "$run_script"
+xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$work/session.sh" "$program" "$shots" "$run_script" "$wm_class"
+xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$work/screens.sh" "$program" "$shots" 1280x1024 1280 1024 beside
 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$work/screens.sh" "$program" "$shots" 1024x768 1024 768
 QT_SCALE_FACTOR=2 xvfb-run -a -s "-screen 0 1600x1000x24 -dpi 96" "$work/screens.sh" "$program" "$shots" 1600x1000-x2 1600 1000

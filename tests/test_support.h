@@ -33,6 +33,13 @@ class RecordingSink : public gompertz::ui::MessageSink {
         }
         return answer_ != nullptr ? *answer_ : gompertz::ui::SaveAnswer::Discard;
     }
+    // Kept with the questions whether to save; Cancel answers no.
+    bool confirm(const QString& text) override {
+        if (questions_ != nullptr) {
+            questions_->append(text);
+        }
+        return answer_ == nullptr || *answer_ != gompertz::ui::SaveAnswer::Cancel;
+    }
 
   private:
     QStringList* messages_;
@@ -112,10 +119,14 @@ bool near(double expected, double actual, double tolerance = 1e-12);
 } // namespace testing_support
 
 // The widget tests run on the offscreen platform whatever the environment
-// says, with the application's title that message boxes carry.
+// says, on the screens an offscreen configuration file in it gives or else
+// on the tests' own large one, with the application's title that message
+// boxes carry.
 #define WIDGET_TEST_MAIN(TestClass)                                                                \
     int main(int argc, char** argv) {                                                              \
-        qputenv("QT_QPA_PLATFORM", "offscreen");                                                   \
+        if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith(QLatin1String("offscreen:"))) {   \
+            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" GOMPERTZ_TEST_SCREENS);             \
+        }                                                                                          \
         QApplication app(argc, argv);                                                              \
         QApplication::setApplicationName(QStringLiteral("Gompertz"));                              \
         TestClass test;                                                                            \

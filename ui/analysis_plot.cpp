@@ -4,6 +4,8 @@
 #include "analysis_window.h"
 
 #include "fit/report.h"
+#include "form1.h"
+#include "data/examples.h"
 #include "fit/statistics.h"
 #include "model/number_text.h"
 
@@ -11,12 +13,15 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFontMetricsF>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QSvgGenerator>
@@ -24,9 +29,90 @@
 
 #include <qcustomplot.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace gompertz::ui {
+namespace {
+
+// The least of 1, 2, 2,5 and 5 times a power of ten that is at least step.
+double roundStepUp(double step) {
+    if (!(step > 0.0) || !std::isfinite(step)) {
+        return 1.0;
+    }
+    const double power = std::pow(10.0, std::floor(std::log10(step)));
+    for (const double mantissa : {1.0, 2.0, 2.5, 5.0}) {
+        if (mantissa * power >= step * (1.0 - 1e-9)) {
+            return mantissa * power;
+        }
+    }
+    return 10.0 * power;
+}
+
+// A value axis's ticks no closer than a label's height and a quarter, so
+// that their labels never overlap however low the panel; as many as the
+// usual ticker gives where there is room.
+class FittingTicker : public QCPAxisTicker {
+  public:
+    explicit FittingTicker(QCPAxis* axis) : axis_(axis) {}
+
+  protected:
+    double getTickStep(const QCPRange& range) override {
+        const double usual = QCPAxisTicker::getTickStep(range);
+        const double pixels = axis_->axisRect()->rect().height();
+        if (!(pixels > 0.0)) {
+            return usual;
+        }
+        const double gap = 1.25 * QFontMetricsF(axis_->tickLabelFont()).height();
+        return std::max(usual, roundStepUp(range.size() * gap / pixels));
+    }
+
+  private:
+    QCPAxis* axis_;
+};
+
+// The pixels of the points and curve samples a graph draws.
+void addPixels(const QCPGraph* graph, std::vector<QPointF>& pixels) {
+    if (graph == nullptr || !graph->visible()) {
+        return;
+    }
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it) {
+        if (std::isfinite(it->key) && std::isfinite(it->value)) {
+            pixels.emplace_back(graph->keyAxis()->coordToPixel(it->key),
+                                graph->valueAxis()->coordToPixel(it->value));
+        }
+    }
+}
+
+// The corners of the area for a rectangle of the size given, in the order
+// in which growth curves usually leave them empty.
+std::array<QRectF, 4> corners(const QRectF& area, const QSizeF& size) {
+    return {QRectF(area.topLeft(), size),
+            QRectF(QPointF(area.right() - size.width(), area.bottom() - size.height()), size),
+            QRectF(QPointF(area.right() - size.width(), area.top()), size),
+            QRectF(QPointF(area.left(), area.bottom() - size.height()), size)};
+}
+
+// How many of the pixels a rectangle covers, with room for a marker.
+int covered(const QRectF& rect, const std::vector<QPointF>& pixels) {
+    const QRectF reach = rect.adjusted(-4, -4, 4, 4);
+    return static_cast<int>(std::count_if(pixels.begin(), pixels.end(),
+                                          [&](const QPointF& p) { return reach.contains(p); }));
+}
+
+QPointF ratioIn(const QRectF& area, const QPointF& point) {
+    return {(point.x() - area.left()) / area.width(), (point.y() - area.top()) / area.height()};
+}
+
+// A top-left corner that keeps a rectangle of the size given within the area.
+QPointF keptWithin(const QRectF& area, const QSizeF& size, const QPointF& topLeft) {
+    return {std::clamp(topLeft.x(), area.left(), std::max(area.left(), area.right() - size.width())),
+            std::clamp(topLeft.y(), area.top(),
+                       std::max(area.top(), area.bottom() - size.height()))};
+}
+
+} // namespace
 
 QWidget* AnalysisWindow::createPlotOptions() {
     auto* page = new QWidget(this);
@@ -41,6 +127,9 @@ QWidget* AnalysisWindow::createPlotOptions() {
             applyPlotOptions();
             grafica->replot();
         });
+        // What the user typed is theirs: no example's title replaces it.
+        connect(target, &QLineEdit::textEdited, this,
+                [this, target] { typedTitles_.push_back(target); });
         texts->addRow(caption, target);
     };
     line(tituloGrafica, "tituloGrafica", QStringLiteral("&Título:"), QString(),
@@ -102,7 +191,41 @@ QWidget* AnalysisWindow::createPlotOptions() {
     return page;
 }
 
+void AnalysisWindow::followExampleTitles() {
+    if (tituloGrafica == nullptr || conjuntos == nullptr) {
+        return;
+    }
+    const DataSet& table = sets_.front();
+    const bool alone = shown(0) && std::none_of(sets_.begin() + 1, sets_.end(), [&](const DataSet& d) {
+        return shown(static_cast<int>(&d - sets_.data()));
+    });
+    // The example loaded last, while the table still holds its rows.
+    const data::Example* example =
+        main_.loadedExample() ? &data::examples().at(*main_.loadedExample()) : nullptr;
+    const auto same = [](const fit::Point& point, const std::pair<double, double>& row) {
+        return formatNumber(point.t) == formatNumber(row.first) &&
+               formatNumber(point.y) == formatNumber(row.second);
+    };
+    if (example != nullptr && !(alone && std::equal(table.values.begin(), table.values.end(),
+                                                    example->rows.begin(), example->rows.end(),
+                                                    same))) {
+        example = nullptr;
+    }
+    const std::pair<QLineEdit*, QString> fields[] = {
+        {tituloGrafica, example ? QString::fromUtf8(example->title) : QString()},
+        {ejeX, example ? QString::fromUtf8(example->xAxis) : QStringLiteral("t")},
+        {ejeY, example ? QString::fromUtf8(example->yAxis) : QStringLiteral("f(t)")}};
+    for (const auto& [field, text] : fields) {
+        if (std::find(typedTitles_.begin(), typedTitles_.end(), field) == typedTitles_.end() &&
+            field->text() != text) {
+            const QSignalBlocker quiet(field);
+            field->setText(text);
+        }
+    }
+}
+
 void AnalysisWindow::applyPlotOptions() {
+    followExampleTitles();
     QCPLayoutGrid* layout = grafica->plotLayout();
     const QString title = tituloGrafica != nullptr ? tituloGrafica->text().trimmed() : QString();
     title_->setText(title);
@@ -146,8 +269,7 @@ void AnalysisWindow::applyPlotOptions() {
         parametersBox_->setClipToAxisRect(true);
         parametersBox_->position->setType(QCPItemPosition::ptAxisRectRatio);
         parametersBox_->position->setAxisRect(grafica->axisRect());
-        parametersBox_->setPositionAlignment(Qt::AlignRight | Qt::AlignBottom);
-        parametersBox_->position->setCoords(0.98, 0.96);
+        parametersBox_->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop); // placed after layout
         parametersBox_->setTextAlignment(Qt::AlignLeft);
         parametersBox_->setPadding(QMargins(6, 4, 6, 4));
         parametersBox_->setPen(QPen(Qt::gray));
@@ -230,7 +352,128 @@ void AnalysisWindow::setValueScale(bool logarithmic) {
     if (on) {
         grafica->yAxis->setTicker(QSharedPointer<QCPAxisTickerLog>::create());
     } else {
-        grafica->yAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
+        grafica->yAxis->setTicker(QSharedPointer<FittingTicker>::create(grafica->yAxis));
+    }
+}
+
+void AnalysisWindow::setUpPlotLayout() {
+    grafica->yAxis->setTicker(QSharedPointer<FittingTicker>::create(grafica->yAxis));
+    QCPAxis* residual = residualRect_->axis(QCPAxis::atLeft);
+    residual->setTicker(QSharedPointer<FittingTicker>::create(residual));
+    grafica->axisRect()->insetLayout()->setInsetPlacement(0, QCPLayoutInset::ipFree);
+    connect(grafica, &QCustomPlot::afterLayout, this, [this] {
+        // The ticks were chosen for the panels' former heights: again for these.
+        QCPLayoutGrid* layout = grafica->plotLayout();
+        layout->update(QCPLayoutElement::upPreparation);
+        layout->update(QCPLayoutElement::upMargins);
+        layout->update(QCPLayoutElement::upLayout);
+        placeLegendAndBox();
+    });
+    connect(grafica, &QCustomPlot::mousePress, this, &AnalysisWindow::plotPressed);
+    connect(grafica, &QCustomPlot::mouseMove, this, &AnalysisWindow::plotMoved);
+    connect(grafica, &QCustomPlot::mouseRelease, this, [this] { plotReleased(); });
+}
+
+// Where the box stands, at its top-left corner, and its size as it draws it.
+QRectF AnalysisWindow::parametersBoxRect() const {
+    const QRect text = QFontMetrics(parametersBox_->font())
+                           .boundingRect(0, 0, 0, 0,
+                                         Qt::TextDontClip | parametersBox_->textAlignment(),
+                                         parametersBox_->text());
+    const QMargins padding = parametersBox_->padding();
+    return {parametersBox_->position->pixelPosition(),
+            QSizeF(text.width() + padding.left() + padding.right(),
+                   text.height() + padding.top() + padding.bottom())};
+}
+
+void AnalysisWindow::placeLegendAndBox() {
+    QCPAxisRect* axes = grafica->axisRect();
+    QCPLayoutInset* inset = axes->insetLayout();
+    // Dragged places are kept as fractions of the axis rect; the corners
+    // chosen keep the inset layout's margins.
+    const QRectF area = axes->rect();
+    const QRectF room = inset->rect();
+    if (!(room.width() > 0 && room.height() > 0)) {
+        return;
+    }
+    std::vector<QPointF> pixels;
+    for (const DataSet& data : sets_) {
+        addPixels(data.pointsGraph, pixels);
+        addPixels(data.curveGraph, pixels);
+    }
+    addPixels(bandLow_, pixels);
+    addPixels(bandHigh_, pixels);
+    const auto at = [&](const std::optional<QPointF>& ratio, const QSizeF& size,
+                        const std::optional<QRectF>& taken) {
+        if (ratio) {
+            return keptWithin(area, size,
+                              {area.left() + ratio->x() * area.width(),
+                               area.top() + ratio->y() * area.height()});
+        }
+        const auto candidates = corners(room, size);
+        const QRectF* best = nullptr;
+        int fewest = 0;
+        for (const QRectF& candidate : candidates) {
+            // Over the other one only when every corner is.
+            const int cost = covered(candidate, pixels) +
+                             (taken && taken->intersects(candidate) ? 1000000 : 0);
+            if (best == nullptr || cost < fewest) {
+                best = &candidate;
+                fewest = cost;
+            }
+        }
+        return best->topLeft();
+    };
+    std::optional<QRectF> legend;
+    if (grafica->legend->visible()) {
+        const QSizeF size = grafica->legend->outerRect().size();
+        legend = QRectF(at(placement_.legend, size, std::nullopt), size);
+        inset->setInsetRect(0, QRectF(ratioIn(room, legend->topLeft()), QSizeF(0, 0)));
+        inset->update(QCPLayoutElement::upLayout);
+    }
+    if (parametersBox_ != nullptr && parametersBox_->visible()) {
+        const QSizeF size = parametersBoxRect().size();
+        parametersBox_->position->setCoords(ratioIn(area, at(placement_.box, size, legend)));
+    }
+}
+
+// A press on the legend or the box drags it, not the view.
+void AnalysisWindow::plotPressed(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    const QPointF at = event->position();
+    const QRectF legend = grafica->legend->outerRect();
+    if (parametersBox_ != nullptr && parametersBox_->visible() &&
+        parametersBoxRect().contains(at)) {
+        placement_.dragged = Placement::Dragged::Box;
+        placement_.grip = at - parametersBoxRect().topLeft();
+    } else if (grafica->legend->visible() && legend.contains(at)) {
+        placement_.dragged = Placement::Dragged::Legend;
+        placement_.grip = at - legend.topLeft();
+    } else {
+        return;
+    }
+    grafica->setInteraction(QCP::iRangeDrag, false);
+}
+
+void AnalysisWindow::plotMoved(QMouseEvent* event) {
+    if (placement_.dragged == Placement::Dragged::Nothing) {
+        return;
+    }
+    const QRectF area = grafica->axisRect()->rect();
+    const bool legend = placement_.dragged == Placement::Dragged::Legend;
+    const QSizeF size =
+        legend ? QSizeF(grafica->legend->outerRect().size()) : parametersBoxRect().size();
+    const QPointF ratio = ratioIn(area, keptWithin(area, size, event->position() - placement_.grip));
+    (legend ? placement_.legend : placement_.box) = ratio;
+    grafica->replot();
+}
+
+void AnalysisWindow::plotReleased() {
+    if (placement_.dragged != Placement::Dragged::Nothing) {
+        placement_.dragged = Placement::Dragged::Nothing;
+        grafica->setInteraction(QCP::iRangeDrag, true);
     }
 }
 
@@ -239,11 +482,31 @@ void AnalysisWindow::copiarGrafica_Click() {
     say(QStringLiteral("Gráfica copiada al portapapeles como imagen."));
 }
 
+std::optional<QString> AnalysisWindow::largeImageQuestion() const {
+    // Past this, an image takes hundreds of megabytes and seconds to draw.
+    constexpr double kLargePixels = 25e6;
+    const double pixels = static_cast<double>(anchoImagen->value()) * altoImagen->value();
+    if (pixels <= kLargePixels) {
+        return std::nullopt;
+    }
+    const double megabytes = pixels * 4.0 / 1e6; // 4 bytes a pixel while it is drawn
+    return QStringLiteral("La imagen de %1 × %2 píxeles es muy grande: ocupa unos %3 MB de "
+                          "memoria mientras se crea y tarda varios segundos, en los que la "
+                          "ventana no responde. Para imprimir suele bastar con 300 ppp al "
+                          "tamaño de la página (unos 2500 × 3500 píxeles para un A4). "
+                          "¿Crearla de todos modos?")
+        .arg(anchoImagen->value())
+        .arg(altoImagen->value())
+        .arg(static_cast<int>(std::lround(megabytes)));
+}
+
 std::optional<QByteArray> AnalysisWindow::pngBytes() {
     const double scale = resolucionImagen->value() / 96.0;
     const int width = std::max(1, static_cast<int>(std::lround(anchoImagen->value() / scale)));
     const int height = std::max(1, static_cast<int>(std::lround(altoImagen->value() / scale)));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     QImage image = grafica->toPixmap(width, height, scale).toImage();
+    QApplication::restoreOverrideCursor();
     // Rounding may leave a pixel more or less: exactly the size asked.
     if (image.width() != anchoImagen->value() || image.height() != altoImagen->value()) {
         image = image.scaled(anchoImagen->value(), altoImagen->value(), Qt::IgnoreAspectRatio,
@@ -267,6 +530,9 @@ QByteArray AnalysisWindow::svgBytes() {
     buffer.open(QIODevice::WriteOnly);
     QSvgGenerator generator;
     generator.setOutputDevice(&buffer);
+    // At the screen's resolution, so that the text is laid out at the size a
+    // renderer draws it in, level with the legend's symbols.
+    generator.setResolution(grafica->logicalDpiY());
     generator.setSize(grafica->size());
     generator.setViewBox(QRect(QPoint(0, 0), grafica->size()));
     generator.setTitle(tituloGrafica->text().isEmpty() ? windowTitle() : tituloGrafica->text());
@@ -275,7 +541,12 @@ QByteArray AnalysisWindow::svgBytes() {
     painter.begin(&generator);
     grafica->toPainter(&painter, grafica->width(), grafica->height());
     painter.end();
-    return bytes;
+    // A renderer without the font named falls back to a sans-serif one, as
+    // the screen does, not to its serif default.
+    static const QRegularExpression family(QStringLiteral("font-family=\"([^\"]*)\""));
+    return QString::fromUtf8(bytes)
+        .replace(family, QStringLiteral("font-family=\"\\1, sans-serif\""))
+        .toUtf8();
 }
 
 } // namespace gompertz::ui

@@ -178,14 +178,34 @@ void AnalysisWindow::placeBesideMain() {
     const QRect available = screen->availableGeometry();
     // Room for the frame a window manager adds around the client area.
     constexpr int kFrame = 40;
+    constexpr int kBorders = 8;
+    // Narrower than this, the window would scroll more than it shows.
+    constexpr int kNarrowest = 520;
     const QSize wanted(980, 860);
-    const QSize size(std::min(wanted.width(), available.width() - 8),
-                     std::min(wanted.height(), available.height() - kFrame));
+    const int height = std::min(wanted.height(), available.height() - kFrame);
+    QRect beside = main_.frameGeometry();
+    const int room = available.width() - beside.width() - kBorders;
+    if (room >= kNarrowest) {
+        // Side by side: the main window moves left as far as the pair needs.
+        const int width = std::min(wanted.width(), room);
+        const int pair = beside.width() + width + kBorders;
+        const int left = std::clamp(beside.left(), available.left(), available.right() + 1 - pair);
+        if (left != beside.left()) {
+            main_.move(left, beside.top());
+            beside.moveLeft(left);
+        }
+        resize(width, height);
+        move(beside.right() + 1, std::clamp(beside.top(), available.top(),
+                                            std::max(available.top(),
+                                                     available.bottom() - height - kFrame)));
+        return;
+    }
+    // No room beside it: over the main window's right side, within the screen.
+    const QSize size(std::min(wanted.width(), available.width() - kBorders), height);
     resize(size);
-    const QRect beside = main_.frameGeometry();
     int x = beside.right() + 1;
-    if (x + size.width() + 8 > available.right()) { // no room: as far right as it goes
-        x = std::max(available.left(), available.right() - size.width() - 8);
+    if (x + size.width() + kBorders > available.right()) { // as far right as it goes
+        x = std::max(available.left(), available.right() - size.width() - kBorders);
     }
     const int y = std::clamp(beside.top(), available.top(),
                              std::max(available.top(), available.bottom() - size.height() - kFrame));
@@ -531,6 +551,7 @@ void AnalysisWindow::createPlot() {
     connect(grafica->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             [this](const QCPRange& range) { sampleCurve(range); });
     connect(grafica, &QCustomPlot::mouseDoubleClick, this, [this] { replot(); });
+    setUpPlotLayout();
 }
 
 void AnalysisWindow::refresh() {
@@ -1056,6 +1077,9 @@ std::optional<QString> AnalysisWindow::exportTo(const QString& path, Export kind
     case Export::CsvComma:
         return commitBytes(path, kUtf8Mark + csvBytes(',', false));
     case Export::Png: {
+        if (const auto question = largeImageQuestion(); question && !messages_->confirm(*question)) {
+            return std::nullopt; // nothing written, as the user chose
+        }
         const auto bytes = pngBytes();
         return bytes ? commitBytes(path, *bytes)
                      : std::optional(QStringLiteral("No se pudo crear la imagen PNG."));

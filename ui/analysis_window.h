@@ -9,6 +9,8 @@
 #include "messages.h"
 
 #include <QColor>
+#include <QPointF>
+#include <QRectF>
 #include <QVector>
 #include <QWidget>
 
@@ -26,6 +28,7 @@ class QComboBox;
 class QCustomPlot;
 class QLabel;
 class QLineEdit;
+class QMouseEvent;
 class QListWidget;
 class QListWidgetItem;
 class QTabWidget;
@@ -77,8 +80,9 @@ class AnalysisWindow : public QWidget {
     ~AnalysisWindow() override;
 
     // Beside the main window, as large as the screen leaves room for, up to
-    // its designed size; over the main window's right side only when the
-    // screen has no room beside it.
+    // its designed size, moving the main window left when the pair needs
+    // it; over the main window's right side only when the screen has no
+    // room beside it.
     void placeBesideMain();
 
     void setMessageSink(std::unique_ptr<MessageSink> sink);
@@ -176,10 +180,24 @@ class AnalysisWindow : public QWidget {
     void setValueScale(bool logarithmic);
     void copiarGrafica_Click();
     QString parametersBoxText() const;
+    // Ticks that fit each panel's height; the legend and the parameters'
+    // box where they cover the fewest points and curve samples, or where
+    // the user dragged them.
+    void setUpPlotLayout();
+    void placeLegendAndBox();
+    void plotPressed(QMouseEvent* event);
+    void plotMoved(QMouseEvent* event);
+    void plotReleased();
+    QRectF parametersBoxRect() const;
+    // The titles of the example the table holds while it is the only set
+    // shown; the defaults otherwise; what the user typed stays.
+    void followExampleTitles();
     // The plot as a PNG of the chosen width and height in pixels, its text
     // as large as on screen at the chosen resolution, which the file records;
     // and as SVG, at the size it has on screen.
     std::optional<QByteArray> pngBytes();
+    // The question before a PNG so large that it takes seconds, or nothing.
+    std::optional<QString> largeImageQuestion() const;
     QByteArray svgBytes();
     QByteArray pdfBytes();
 
@@ -273,6 +291,16 @@ class AnalysisWindow : public QWidget {
     QCPTextElement* title_ = nullptr;
     QCPAxisRect* residualRect_ = nullptr;
     QCPItemText* parametersBox_ = nullptr;
+    // Where the user dragged the legend and the box (their top-left corners
+    // as fractions of the axis rect), and the drag going on.
+    struct Placement {
+        std::optional<QPointF> legend;
+        std::optional<QPointF> box;
+        enum class Dragged { Nothing, Legend, Box } dragged = Dragged::Nothing;
+        QPointF grip; // the pointer's offset from the dragged top-left
+    };
+    Placement placement_;
+    std::vector<const QLineEdit*> typedTitles_;
 };
 
 } // namespace gompertz::ui

@@ -1,6 +1,5 @@
 #include "form1.h"
 
-#include <QGuiApplication>
 #include <QScreen>
 #include <QScrollArea>
 
@@ -40,16 +39,17 @@ bool movesToAnotherControl(const QFocusEvent* focus) {
 } // namespace
 
 // A screen smaller than the window gets a window as large as it, whose
-// client area scrolls. The offscreen platform's nominal screen (800 × 600,
-// never seen) keeps the designed size.
+// client area scrolls.
 void Form1::fitScreen() {
     const QScreen* shown = screen();
-    if (shown == nullptr || QGuiApplication::platformName() == QLatin1String("offscreen")) {
+    if (shown == nullptr) {
         return;
     }
     constexpr int kFrame = 40; // a window manager's title bar and borders
+    constexpr int kBorders = 8; // its borders left and right
     const QRect available = shown->availableGeometry();
-    resize(std::min(width(), available.width()), std::min(height(), available.height() - kFrame));
+    resize(std::min(width(), available.width() - kBorders),
+           std::min(height(), available.height() - kFrame));
 }
 
 Form1::Form1(QWidget* parent)

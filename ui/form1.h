@@ -57,6 +57,9 @@ class Form1 : public QMainWindow, private data::CellTable {
     void setMessageSink(std::unique_ptr<MessageSink> sink);
     void setFileChooser(std::unique_ptr<FileChooser> chooser);
     AnalysisWindow* analysisWindow() const { return analysis_; }
+    // The example last loaded from "Archivo → Ejemplos", if any: the
+    // analysis window names the plot after it while the table holds it.
+    std::optional<std::size_t> loadedExample() const { return loadedExample_; }
     ManualWindow* manualWindow() const { return manual_; }
     QUndoStack* undoStack() const { return undo_; }
     // The folder every file dialog of this run starts in, shared with the
@@ -116,6 +119,7 @@ class Form1 : public QMainWindow, private data::CellTable {
     // Archivo → Ejemplos: the example's rows into the table, asking first as
     // "Abrir…" does, as one undo step.
     void loadExampleRows(std::size_t index);
+    std::optional<std::size_t> loadedExample_;
     bool pasteIntoCell(QLineEdit* cell);
     void showCellMenu(QLineEdit* cell, const QPoint& at);
     // One undo step, when the parameters differ from before.

@@ -176,8 +176,11 @@ void Form1::createMenus() {
                                  QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(actionAnalisis, &QAction::triggered, this, &Form1::openAnalysis);
     QMenu* help = menuBar()->addMenu(QStringLiteral("A&yuda"));
-    connect(namedAction(help, "actionManual", QStringLiteral("Manual"), QKeySequence(Qt::Key_F1)),
-            &QAction::triggered, this, &Form1::openManual);
+    QAction* manual =
+        namedAction(help, "actionManual", QStringLiteral("Manual"), QKeySequence(Qt::Key_F1));
+    // F1 opens the manual from every window of the program, not only this one.
+    manual->setShortcutContext(Qt::ApplicationShortcut);
+    connect(manual, &QAction::triggered, this, &Form1::openManual);
     connect(namedAction(help, "actionAcercaDe", QStringLiteral("Acerca de Gompertz")),
             &QAction::triggered, this, &Form1::showAbout);
 }
@@ -272,6 +275,7 @@ void Form1::loadExampleRows(std::size_t index) {
     const QString name = QString::fromUtf8(example.name).section(QLatin1Char(':'), 0, 0);
     replaceTable(QStringLiteral("Ejemplo"), name, [&] {
         data::loadExample(*this, example);
+        loadedExample_ = index;
         return true;
     });
 }

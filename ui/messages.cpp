@@ -55,4 +55,17 @@ SaveAnswer MessageBoxSink::askToSave(const QString& text) {
     }
 }
 
+bool MessageBoxSink::confirm(const QString& text) {
+    QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), text,
+                    QMessageBox::Ok | QMessageBox::Cancel, parent_);
+    box.setObjectName(QStringLiteral("preguntaContinuar"));
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("C&ontinuar"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("&Cancelar"));
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    widenForCaption(box);
+    return box.exec() == QMessageBox::Ok;
+}
+
 } // namespace gompertz::ui

@@ -21,6 +21,12 @@ class MessageSink {
         (void)text;
         return SaveAnswer::Discard;
     }
+    // Asks whether to go on with something slow or large; a sink that
+    // cannot ask goes on.
+    virtual bool confirm(const QString& text) {
+        (void)text;
+        return true;
+    }
 };
 
 // A modal box with an OK button only, no icon, the application's title as
@@ -31,6 +37,8 @@ class MessageBoxSink : public MessageSink {
     void show(const QString& text) override;
     // A box with "Guardar", "Descartar" and "Cancelar"; Escape cancels.
     SaveAnswer askToSave(const QString& text) override;
+    // "Continuar" or "Cancelar"; Escape cancels.
+    bool confirm(const QString& text) override;
 
   private:
     QWidget* parent_;
