@@ -266,8 +266,8 @@ std::vector<std::optional<ProfileInterval>> profileIntervals(LeastSquares& solve
     const int n = fit.model->parameterCount();
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         const Estimate& e = rows[static_cast<std::size_t>(r)].estimate;
-        if (e.fixed) {
-            continue;
+        if (e.fixed || (r < n && fit.atBound[static_cast<std::size_t>(r)])) {
+            continue; // held, or at the edge of its domain: no interval
         }
         if (r >= n && fit.fixed[static_cast<std::size_t>(fit.model->readOutInfo(r - n).pivot)]) {
             continue; // held through a parameter the fix boxes hold

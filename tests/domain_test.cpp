@@ -4,6 +4,7 @@
 // for a step.
 #include "fit/comparison.h"
 #include "fit/least_squares.h"
+#include "fit/profile.h"
 #include "fit/prediction.h"
 #include "fit/set_comparison.h"
 #include "fit/statistics.h"
@@ -248,6 +249,11 @@ TEST(Notes, RichardsAtTheGompertzEdgeSaysSoAndShowsNoErrorForNu) {
     ASSERT_TRUE(rows[0].estimate.standardError); // a, c, t0 keep theirs
     EXPECT_TRUE(contains(fitWarnings(fit, points, {}), "ν tiende a 0"));
     EXPECT_FALSE(contains(fitWarnings(gompertz, points, {}), "tiende a 0"));
+    // Nor a profile interval: the parameter lies on its bound.
+    const auto intervals = profileIntervals(solver, fit, points);
+    ASSERT_EQ(intervals.size(), rows.size());
+    EXPECT_FALSE(intervals[3]);
+    EXPECT_TRUE(intervals[0]);
 }
 
 TEST(Notes, AStepBetweenTwoNeighbouringTimesIsNamed) {
