@@ -151,9 +151,10 @@ TEST(Warnings, EachWarningShowsWhereItHoldsAndNotElsewhere) {
     std::vector<std::optional<ProfileInterval>> intervals(6);
     intervals[0] = ProfileInterval{{90.0}, {110.0}};
     EXPECT_TRUE(mentions(fitWarnings(fit, points, intervals),
-                         "El intervalo de a empieza (90) por debajo del mayor valor medido"));
+                         "La parte baja del intervalo de a no es creíble: empieza en 90, por "
+                         "debajo del mayor valor medido"));
     intervals[0] = ProfileInterval{{99.0}, {101.0}};
-    EXPECT_FALSE(mentions(fitWarnings(fit, points, intervals), "El intervalo de a empieza"));
+    EXPECT_FALSE(mentions(fitWarnings(fit, points, intervals), "intervalo de a no es creíble"));
 }
 
 // The fitted value with its confidence and prediction intervals, and the
