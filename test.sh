@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgl-dev libgtest-dev \
   libbenchmark-dev xvfb xauth imagemagick xdotool fonts-dejavu-core clang libclang-rt-14-dev \
   libgsl-dev libcminpack-dev libqcustomplot-dev qt6-translations-l10n openbox desktop-file-utils appstream lintian \
-  dpkg-dev file
+  dpkg-dev file librsvg2-bin
 
 # The program and the benchmarks, as they are shipped.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DGOMPERTZ_BENCH=ON >/dev/null
