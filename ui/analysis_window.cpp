@@ -572,7 +572,13 @@ void AnalysisWindow::refresh() {
             clearComparison();
         }
         clearSetComparisonOf(table.id);
-        // Once for a paste or a load that changes many cells.
+        // What the new points decide at once: the logarithmic axis, an
+        // example's titles; the drawing once for a paste or a load that
+        // changes many cells.
+        if (ejeLog->isChecked()) {
+            refusedLogAxis();
+        }
+        applyPlotOptions();
         replotTimer_->start(0);
     }
 }
