@@ -428,6 +428,11 @@ void AnalysisWindow::placeLegendAndBox() {
     if (grafica->legend->visible()) {
         const QSizeF size = grafica->legend->outerRect().size();
         legend = QRectF(at(placement_.legend, size, std::nullopt), size);
+        // A plot too narrow for any corner to be free: room above the data,
+        // where the legend then stands, rather than over them.
+        if (!placement_.legend && covered(*legend, pixels) > 0 && makeRoomAbove(size, pixels)) {
+            return;
+        }
         inset->setInsetRect(0, QRectF(ratioIn(room, legend->topLeft()), QSizeF(0, 0)));
         inset->update(QCPLayoutElement::upLayout);
     }
@@ -435,6 +440,35 @@ void AnalysisWindow::placeLegendAndBox() {
         const QSizeF size = parametersBoxRect().size();
         parametersBox_->position->setCoords(ratioIn(area, at(placement_.box, size, legend)));
     }
+}
+
+// Lifts the top of the linear value axis until the highest pixel drawn lies
+// below a band as high as the legend, and draws again; false when it cannot
+// (a logarithmic axis, a band higher than half the plot, nothing drawn).
+bool AnalysisWindow::makeRoomAbove(const QSizeF& legend, const std::vector<QPointF>& pixels) {
+    QCPAxis* axis = grafica->yAxis;
+    const QRectF area = grafica->axisRect()->rect();
+    const double band = legend.height() + 24; // with the inset's margins and a marker's reach
+    // Only for the ranges the window chose: a view the user moved stays.
+    if (!roomAbove_ || axis->scaleType() != QCPAxis::stLinear || pixels.empty() ||
+        band > area.height() / 2) {
+        return false;
+    }
+    roomAbove_ = false;
+    double top = area.bottom();
+    for (const QPointF& p : pixels) {
+        top = std::min(top, p.y());
+    }
+    const double highest = axis->pixelToCoord(top);
+    const QCPRange range = axis->range();
+    const double share = band / area.height(); // of the axis above the highest value
+    const double upper = (highest - share * range.lower) / (1 - share);
+    if (!(upper > range.upper * (1 + 1e-12) + 1e-300)) {
+        return false;
+    }
+    axis->setRangeUpper(upper);
+    grafica->replot(QCustomPlot::rpQueuedReplot);
+    return true;
 }
 
 // A press on the legend or the box drags it, not the view.

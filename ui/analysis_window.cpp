@@ -560,7 +560,9 @@ void AnalysisWindow::refresh() {
         return l.t == r.t && l.y == r.y;
     };
     DataSet& table = sets_.front();
-    if (!std::equal(points.begin(), points.end(), table.values.begin(), table.values.end(), same)) {
+    const bool changed =
+        !std::equal(points.begin(), points.end(), table.values.begin(), table.values.end(), same);
+    if (changed) {
         table.values = points;
         table.points = std::move(points);
         table.fit.reset();
@@ -572,13 +574,17 @@ void AnalysisWindow::refresh() {
             clearComparison();
         }
         clearSetComparisonOf(table.id);
-        // What the new points decide at once: the logarithmic axis, an
-        // example's titles; the drawing once for a paste or a load that
-        // changes many cells.
+        // A value the new points bring ends the logarithmic axis at once.
         if (ejeLog->isChecked()) {
             refusedLogAxis();
         }
-        applyPlotOptions();
+    }
+    // An example's titles follow the table (the example is known once all
+    // its cells are written); the drawing comes once for a paste or a load
+    // that changes many cells.
+    const QStringList titles = {tituloGrafica->text(), ejeX->text(), ejeY->text()};
+    applyPlotOptions();
+    if (changed || titles != QStringList{tituloGrafica->text(), ejeX->text(), ejeY->text()}) {
         replotTimer_->start(0);
     }
 }
@@ -1018,7 +1024,9 @@ void AnalysisWindow::replot() {
     const double reach = residual.isEmpty() ? 1.0 : std::max(std::fabs(*rLow), std::fabs(*rHigh));
     residualRect_->axis(QCPAxis::atLeft)->setRange(paddedRange(-reach, reach, 0.15));
     applyPlotOptions();
+    roomAbove_ = true;
     grafica->replot();
+    roomAbove_ = false;
 }
 
 void AnalysisWindow::aplicar_Click() {

@@ -185,6 +185,8 @@ class AnalysisWindow : public QWidget {
     // the user dragged them.
     void setUpPlotLayout();
     void placeLegendAndBox();
+    bool makeRoomAbove(const QSizeF& legend, const std::vector<QPointF>& pixels);
+    bool roomAbove_ = false; // set while the window draws ranges of its own choosing
     void plotPressed(QMouseEvent* event);
     void plotMoved(QMouseEvent* event);
     void plotReleased();

@@ -274,8 +274,8 @@ void Form1::loadExampleRows(std::size_t index) {
     const data::Example& example = data::examples().at(index);
     const QString name = QString::fromUtf8(example.name).section(QLatin1Char(':'), 0, 0);
     replaceTable(QStringLiteral("Ejemplo"), name, [&] {
+        loadedExample_ = index; // known while its cells are written: the analysis follows them
         data::loadExample(*this, example);
-        loadedExample_ = index;
         return true;
     });
 }
