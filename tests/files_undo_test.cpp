@@ -149,8 +149,14 @@ class FilesUndoTest : public QObject {
         QString seenTitle;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
                 seenTitle = dialog->windowTitle();
+                // Qt's dialog writes the chosen name into its name box only
+                // while that box is not being typed in: a user clicks the file.
+                if (QWidget* typing = dialog->focusWidget()) {
+                    typing->clearFocus();
+                }
                 dialog->selectFile(path);
                 static_cast<QDialog*>(dialog)->accept();
             }
