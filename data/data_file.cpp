@@ -5,6 +5,7 @@
 
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -215,11 +216,16 @@ FileBytes readBounded(const std::string& path, std::size_t limit) {
         out = invalid(kNotRegular);
     } else if (info.st_size > static_cast<off_t>(limit)) {
         out = invalid(tooLarge);
-    } else { // still bounded: some files tell no size
+    } else { // still bounded: some files tell no size, or grow while read
         std::string& bytes = out.bytes;
-        bytes.resize(limit + 1);
+        // Room for the size the file tells and a byte more, grown as needed
+        // up to one past the limit: never the whole limit zeroed for a small file.
+        bytes.resize(std::min(limit + 1, static_cast<std::size_t>(info.st_size) + 4096));
         std::size_t filled = 0;
-        while (filled < bytes.size()) {
+        while (filled < limit + 1) {
+            if (filled == bytes.size()) {
+                bytes.resize(std::min(limit + 1, 2 * bytes.size()));
+            }
             const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
             if (got < 0 && errno == EINTR) {
                 continue;
