@@ -52,18 +52,6 @@ std::string withPoint(std::string text) {
     return text;
 }
 
-std::string field(const std::string& text, char separator) {
-    if (text.find(separator) == std::string::npos && text.find('"') == std::string::npos &&
-        text.find('\n') == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (const char ch : text) {
-        out += ch == '"' ? std::string("\"\"") : std::string(1, ch);
-    }
-    return out + "\"";
-}
-
 std::string joinedWarnings(const BatchRow& row) {
     std::string out;
     const fit::Analysis& a = row.analysis;
@@ -175,7 +163,7 @@ std::string csvText(const std::vector<FileResult>& results, char separator, bool
             if (!isHeader && !decimalComma && numeric(headers[i])) {
                 cell = withPoint(cell);
             }
-            out += (i == 0 ? "" : std::string(1, separator)) + field(cell, separator);
+            out += (i == 0 ? "" : std::string(1, separator)) + fit::quotedIfHolding(cell, separator);
         }
         return out + "\r\n";
     };

@@ -90,18 +90,6 @@ std::vector<std::string> notes(const Analysis& analysis, const std::vector<Point
     return out;
 }
 
-// A sentence as one field: quoted, as RFC 4180 quotes, when it holds the
-// separator or a quote.
-std::string quotedIfHolding(const std::string& text, char separator) {
-    if (text.find(separator) == std::string::npos && text.find('"') == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (const char ch : text) {
-        out += ch == '"' ? std::string("\"\"") : std::string(1, ch);
-    }
-    return out + "\"";
-}
 
 // The header and one line a row, the row's name first.
 std::vector<std::string> tableLines(const Analysis& analysis, char separator, bool decimalComma,
@@ -127,6 +115,18 @@ std::vector<std::string> tableLines(const Analysis& analysis, char separator, bo
 }
 
 } // namespace
+
+std::string quotedIfHolding(const std::string& text, char separator) {
+    if (text.find(separator) == std::string::npos && text.find('"') == std::string::npos &&
+        text.find('\n') == std::string::npos) {
+        return text;
+    }
+    std::string out = "\"";
+    for (const char ch : text) {
+        out += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+    }
+    return out + "\"";
+}
 
 std::string withMinusSigns(const std::string& sentence) {
     std::string out;

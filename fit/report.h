@@ -22,6 +22,10 @@ struct Analysis {
     std::vector<std::string> warnings;
 };
 
+// A CSV field: quoted, as RFC 4180 quotes, when it holds the separator, a
+// quote or a line end.
+std::string quotedIfHolding(const std::string& text, char separator);
+
 // A sentence with its negative numbers written with the minus sign (U+2212),
 // as the formulas write it: a hyphen before a digit that starts a number
 // (after a space, a bracket, "=" or the start). Hyphens within words and
